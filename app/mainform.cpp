@@ -1,0 +1,434 @@
+#include "app/mainform.h"
+
+#include "config/configfile.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+
+namespace kelvo {
+namespace {
+
+int twipsToPixels(int twips)
+{
+    return (twips + MainForm::kTwipsPerPixel / 2) / MainForm::kTwipsPerPixel;
+}
+
+QFont defaultFont()
+{
+    // The nearest free stand-in for the classic 8.25 pt dialog font.
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    font.setPointSizeF(8.25);
+    return font;
+}
+
+QFont labelFont()
+{
+    QFont font(QStringLiteral("Comic Neue"));
+    font.setPointSizeF(9.75);
+    font.setBold(true);
+    return font;
+}
+
+} // namespace
+
+void placeTwips(QWidget* widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                        twipsToPixels(height));
+}
+
+const QStringList& MainForm::timeZoneEntries()
+{
+    static const QStringList entries = {
+        QStringLiteral("+12"), QStringLiteral("+11"), QStringLiteral("+10"), QStringLiteral("+09"),
+        QStringLiteral("+08"), QStringLiteral("+07"), QStringLiteral("+06"), QStringLiteral("+05"),
+        QStringLiteral("+04"), QStringLiteral("+03"), QStringLiteral("+02"), QStringLiteral("+01"),
+        QStringLiteral("+0"),  QStringLiteral("-01"), QStringLiteral("-02"), QStringLiteral("-03"),
+        QStringLiteral("-04"), QStringLiteral("-05"), QStringLiteral("-06"), QStringLiteral("-07"),
+        QStringLiteral("-08"), QStringLiteral("-09"), QStringLiteral("-10"), QStringLiteral("-11"),
+        QStringLiteral("-12")};
+    return entries;
+}
+
+const QStringList& MainForm::systemNames()
+{
+    static const QStringList names = {QStringLiteral("Daily System"),
+                                      QStringLiteral("Hourly System"),
+                                      QStringLiteral("Both Systems")};
+    return names;
+}
+
+MainForm::MainForm(Platform platform, const QUrl& serviceUrl, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_platform(std::move(platform)), m_serviceUrl(serviceUrl)
+{
+    setWindowTitle(QStringLiteral("Kelvo-Rozevid - Connecting you to profitable trading"));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icon16.png"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/icon32.png"), QSize(32, 32));
+    setWindowIcon(icon);
+    m_background.load(QStringLiteral(":/background.png"));
+    setFont(defaultFont());
+    setFixedSize(twipsToPixels(8970), twipsToPixels(2775));
+
+    createControls();
+    setTabOrder();
+
+    InetLogin = m_platform.makeTransfer();
+    InetTime = m_platform.makeTransfer();
+    InetSignals = m_platform.makeTransfer();
+
+    m_platform.trayIcon->setDoubleClickHandler([this] { RestoreFromTray(); });
+
+    Timer = m_platform.makeTimer(this);
+    Timer_Check = m_platform.makeTimer(this);
+    Timer->start(1000, [this] { Timer_Timer(); });
+    Timer_Check->start(10000, [this] { Timer_Check_Timer(); });
+}
+
+MainForm::~MainForm()
+{
+    Form_Terminate();
+}
+
+void MainForm::createControls()
+{
+    const QPalette::ColorRole labelText = QPalette::HighlightedText;
+    auto label = [&](const QString& caption, int l, int t, int w, int h) {
+        auto* lab = new QLabel(caption, this);
+        lab->setFont(labelFont());
+        lab->setAutoFillBackground(false);
+        lab->setForegroundRole(labelText);
+        QPalette pal = lab->palette();
+        pal.setColor(QPalette::WindowText, pal.color(labelText));
+        lab->setPalette(pal);
+        placeTwips(lab, l, t, w, h);
+        return lab;
+    };
+    auto textBox = [&](int l, int t, int w, int h) {
+        auto* box = new QLineEdit(this);
+        placeTwips(box, l, t, w, h);
+        return box;
+    };
+    auto button = [&](const QString& caption, int l, int t, int w, int h) {
+        auto* but = new QPushButton(caption, this);
+        but->setAutoDefault(false);
+        placeTwips(but, l, t, w, h);
+        return but;
+    };
+    auto checkBox = [&](int l, int t) {
+        auto* box = new QCheckBox(this);
+        box->setChecked(true);
+        box->setAutoFillBackground(true);
+        box->setBackgroundRole(QPalette::Highlight);
+        placeTwips(box, l, t, 255, 255);
+        return box;
+    };
+
+    // Login panel.
+    BoxUser = textBox(6480, 840, 1335, 285);
+    BoxUser->setMaxLength(12);
+    BoxPassword = textBox(6480, 1200, 1335, 285);
+    BoxPassword->setMaxLength(12);
+    BoxPassword->setEchoMode(QLineEdit::Password);
+    ComboSystem = new QComboBox(this);
+    ComboSystem->setEditable(false);
+    ComboSystem->addItems(systemNames());
+    ComboSystem->setCurrentIndex(-1);
+    ComboSystem->installEventFilter(this);
+    ComboSystem->view()->installEventFilter(this);
+    placeTwips(ComboSystem, 6480, 1560, 1335, 315);
+    Login = button(QStringLiteral("Login"), 6480, 2040, 1335, 255);
+    Login->setEnabled(false);
+    LabUser = label(QStringLiteral("Username"), 5520, 840, 975, 255);
+    LabPass = label(QStringLiteral("Password"), 5520, 1200, 975, 255);
+    LabSystem = label(QStringLiteral("System"), 5520, 1560, 975, 255);
+    LabError = label(QStringLiteral("The username or password are wrong, or you don't have access "
+                                    "to that kind of trading system."),
+                     2160, 2400, 6735, 375);
+    LabError->setFont(font());
+    LabError->setWordWrap(true);
+    LabError->hide();
+
+    // Main panel.
+    FGrid = new QtGrid(this);
+    FGrid->setFont(font());
+    placeTwips(FGrid, 3600, 1080, 255, 1215);
+    LabLast = label(QStringLiteral("Last Update"), 3720, 600, 1215, 255);
+    BoxLast = textBox(4920, 600, 735, 285);
+    LabNext = label(QStringLiteral("Next Check"), 5760, 600, 1215, 255);
+    BoxNext = textBox(6960, 600, 735, 285);
+    for (QLineEdit* box : {BoxLast, BoxNext}) {
+        // Written by the program only.
+        box->setReadOnly(true);
+        box->setFocusPolicy(Qt::NoFocus);
+    }
+    LabTime = label(QString(), 7800, 600, 975, 255);
+    LabGMT = label(QStringLiteral("TimeZone"), 2040, 600, 975, 255);
+    ListBoxGMT = new QListWidget(this);
+    ListBoxGMT->addItems(timeZoneEntries());
+    ListBoxGMT->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBoxGMT->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ListBoxGMT->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ListBoxGMT->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    ListBoxGMT->setCurrentRow(-1);
+    ListBoxGMT->clearSelection();
+    placeTwips(ListBoxGMT, 3000, 600, 615, 255);
+    ButBrowse = button(QStringLiteral("Browse"), 2640, 120, 975, 255);
+    BoxPath = textBox(3720, 120, 3975, 285);
+    ButSavePath = button(QStringLiteral("Apply/Save"), 7800, 120, 1095, 255);
+    ButSavePath->setEnabled(false);
+    LabAlerts = label(QStringLiteral("Check Sound Signal Alarm Export Data"), 120, 1800, 1215, 855);
+    LabAlerts->setWordWrap(true);
+    LabAlerts->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    CheckSound = checkBox(1440, 1800);
+    CheckAlarm = checkBox(1440, 2040);
+    CheckText = checkBox(1440, 2280);
+    ButTestSound = button(QStringLiteral("Test Alarm"), 1800, 1920, 1095, 255);
+    ButMinimize = button(QStringLiteral("Minimize"), 1800, 2280, 1095, 255);
+    ButManUpdate = button(QStringLiteral("Manual Update"), 5880, 2400, 1335, 255);
+    ButExit = button(QStringLiteral("Exit"), 7560, 2400, 1095, 255);
+
+    // The controls answer to their names, as the rest of the program knows them.
+    const std::pair<QObject*, const char*> named[] = {
+        {LabUser, "LabUser"},
+        {LabPass, "LabPass"},
+        {LabSystem, "LabSystem"},
+        {BoxUser, "BoxUser"},
+        {BoxPassword, "BoxPassword"},
+        {ComboSystem, "ComboSystem"},
+        {Login, "Login"},
+        {LabError, "LabError"},
+        {FGrid, "FGrid"},
+        {LabLast, "LabLast"},
+        {BoxLast, "BoxLast"},
+        {LabNext, "LabNext"},
+        {BoxNext, "BoxNext"},
+        {LabTime, "LabTime"},
+        {LabGMT, "LabGMT"},
+        {ListBoxGMT, "ListBoxGMT"},
+        {ButBrowse, "ButBrowse"},
+        {BoxPath, "BoxPath"},
+        {ButSavePath, "ButSavePath"},
+        {LabAlerts, "LabAlerts"},
+        {CheckSound, "CheckSound"},
+        {CheckAlarm, "CheckAlarm"},
+        {CheckText, "CheckText"},
+        {ButTestSound, "ButTestSound"},
+        {ButMinimize, "ButMinimize"},
+        {ButManUpdate, "ButManUpdate"},
+        {ButExit, "ButExit"},
+    };
+    for (const auto& [control, name] : named)
+        control->setObjectName(QLatin1String(name));
+
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             FGrid, LabLast, BoxLast, LabNext, BoxNext, LabTime, LabGMT, ListBoxGMT, ButBrowse,
+             BoxPath, ButSavePath, LabAlerts, CheckSound, CheckAlarm, CheckText, ButTestSound,
+             ButMinimize, ButManUpdate, ButExit})
+        w->hide();
+
+    connect(BoxUser, &QLineEdit::textChanged, this, &MainForm::BoxUser_Change);
+    connect(BoxPassword, &QLineEdit::textChanged, this, &MainForm::BoxPassword_Change);
+    connect(ComboSystem, &QComboBox::currentIndexChanged, this, &MainForm::ComboSystem_Click);
+    connect(Login, &QPushButton::clicked, this, &MainForm::Login_Click);
+    // Enter in either text box presses "Login" while it is enabled.
+    for (QLineEdit* box : {BoxUser, BoxPassword}) {
+        connect(box, &QLineEdit::returnPressed, this, [this] {
+            if (Login->isEnabled() && Login->isVisible())
+                Login_Click();
+        });
+    }
+    connect(ButExit, &QPushButton::clicked, this, &MainForm::ButExit_Click);
+    connect(ButMinimize, &QPushButton::clicked, this, &MainForm::ButMinimize_Click);
+    connect(ButManUpdate, &QPushButton::clicked, this, &MainForm::ButManUpdate_Click);
+    connect(ButTestSound, &QPushButton::clicked, this, &MainForm::ButTestSound_Click);
+    connect(ListBoxGMT, &QListWidget::itemSelectionChanged, this, &MainForm::ListBoxGMT_Click);
+    connect(BoxPath, &QLineEdit::textChanged, this, &MainForm::BoxPath_Change);
+    connect(BoxPath, &QLineEdit::returnPressed, this, &MainForm::BoxPath_KeyPress);
+    connect(ButBrowse, &QPushButton::clicked, this, &MainForm::ButBrowse_Click);
+    connect(ButSavePath, &QPushButton::clicked, this, &MainForm::ButSavePath_Click);
+}
+
+void MainForm::setTabOrder()
+{
+    const QList<QWidget*> order = {ButMinimize, ButManUpdate, ButExit,    ButBrowse,
+                                   BoxPath,     ButSavePath,  ListBoxGMT, CheckSound,
+                                   CheckAlarm,  CheckText,    ButTestSound, BoxUser,
+                                   BoxPassword, ComboSystem,  Login,      FGrid};
+    for (int i = 0; i + 1 < order.size(); ++i)
+        QWidget::setTabOrder(order.at(i), order.at(i + 1));
+}
+
+QString MainForm::gmtText() const
+{
+    const QList<QListWidgetItem*> selected = ListBoxGMT->selectedItems();
+    return selected.isEmpty() ? QString() : selected.first()->text();
+}
+
+void MainForm::selectTimeZone(const QString& entry)
+{
+    const int row = timeZoneEntries().indexOf(entry);
+    if (row < 0)
+        return;
+    ListBoxGMT->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+    ListBoxGMT->scrollToItem(ListBoxGMT->item(row), QAbstractItemView::PositionAtTop);
+}
+
+QString MainForm::configPath() const
+{
+    return AppPath + QLatin1String(config::kFileName);
+}
+
+void MainForm::showMessage(const QString& title, const QString& text)
+{
+    m_platform.messageBox->show(this, title, text);
+}
+
+void MainForm::Form_Load()
+{
+    AppPath = config::appPathFor(QDir::currentPath());
+    const QString path = configPath();
+
+    std::optional<QByteArray> contents;
+    if (config::FileExists(path)) {
+        QFile file(path);
+        // A file that cannot be read counts as an empty, and so faulty, one.
+        contents = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    const config::LoadOutcome outcome = config::evaluateConfig(contents, config::DirExists);
+
+    if (!outcome.folder.isEmpty())
+        BoxPath->setText(outcome.folder);
+    if (outcome.zoneEntry) {
+        selectTimeZone(*outcome.zoneEntry);
+        OldGMT = gmtText();
+    }
+    if (outcome.rewrite) {
+        const auto failure = config::writeFileAtomically(path, config::defaultConfigContent());
+        const config::Message message = failure ? config::writeFailedMessage(path, *failure)
+                                                : config::loadMessage(outcome.message);
+        showMessage(message.title, message.text);
+    }
+    if (BoxPath->text().isEmpty())
+        BoxPath->setText(config::defaultExportFolder());
+    BoxPathString = BoxPath->text();
+
+    FGrid->setTextMatrix(0, 0, QStringLiteral("Time: GMT+0"));
+    BoxUser->setFocus();
+    RunUpdateCycle();
+}
+
+void MainForm::ShowMainPanel()
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{LabError, LabUser, LabPass, LabSystem,
+                                                       BoxUser, BoxPassword, ComboSystem, Login})
+        w->hide();
+
+    FGrid->setCols(5);
+    FGrid->setTextMatrix(0, 1, QStringLiteral("Position"));
+    FGrid->setTextMatrix(0, 2, QStringLiteral("Date"));
+    FGrid->setTextMatrix(0, 3, QStringLiteral("Time"));
+    FGrid->setTextMatrix(0, 4, QStringLiteral("Entry Price"));
+    FGrid->setWidth(5110);
+
+    switch (System) {
+    case 3:
+        FGrid->setRows(4);
+        FGrid->setHeight(1070);
+        FGrid->setTextMatrix(1, 0, QStringLiteral("Hourly Regular"));
+        FGrid->setTextMatrix(2, 0, QStringLiteral("Hourly Filtered"));
+        FGrid->setTextMatrix(3, 0, QStringLiteral("Daily System"));
+        break;
+    case 2:
+        FGrid->setRows(3);
+        FGrid->setHeight(825);
+        FGrid->setTextMatrix(1, 0, QStringLiteral("Hourly Regular"));
+        FGrid->setTextMatrix(2, 0, QStringLiteral("Hourly Filtered"));
+        break;
+    case 1:
+        FGrid->setRows(2);
+        FGrid->setHeight(580);
+        FGrid->setTextMatrix(1, 0, QStringLiteral("Daily System"));
+        break;
+    default:
+        break;
+    }
+    FGrid->setVisible(true);
+
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             BoxLast, LabLast, LabNext, BoxNext, LabTime, ButManUpdate, ButMinimize, ButTestSound,
+             ListBoxGMT, LabGMT, LabAlerts, CheckText, CheckAlarm, CheckSound, ButExit, BoxPath,
+             ButSavePath})
+        w->show();
+    ButSavePath->setEnabled(false);
+    ButBrowse->show();
+
+    FGrid->setColWidth(0, 1170);
+    for (int col = 0; col <= 4; ++col)
+        FGrid->setColAlignment(col, Grid::kAlignCenterCenter);
+}
+
+void MainForm::ButExit_Click()
+{
+    // Leave at once: nothing more is asked of the service and nothing more is
+    // written.
+    InetLogin->cancel();
+    InetTime->cancel();
+    InetSignals->cancel();
+    Timer.reset();
+    Timer_Check.reset();
+    hide();
+    emit exitRequested();
+}
+
+void MainForm::Form_Terminate()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    RemoveTrayIcon();
+}
+
+void MainForm::closeEvent(QCloseEvent* event)
+{
+    Form_Terminate();
+    event->accept();
+    emit exitRequested();
+}
+
+void MainForm::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Highlight));
+    if (!m_background.isNull())
+        painter.drawPixmap(0, 0, m_background);
+}
+
+bool MainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    // The system box is pick-only: typed characters are discarded, while the
+    // arrow keys, paging and Tab still work.
+    if ((watched == ComboSystem || watched == ComboSystem->view()) &&
+        event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        if (!text.isEmpty() && text.at(0).isPrint())
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace kelvo

@@ -1,0 +1,166 @@
+#pragma once
+
+#include "platform/grid.h"
+#include "platform/platform.h"
+
+#include <QDateTime>
+#include <QPixmap>
+#include <QUrl>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace kelvo {
+
+// The one window of the program. It holds every control, the state of the
+// session and the handlers of its controls and timers; the rules they apply
+// are plain functions in config/, service/, schedule/ and alerts/.
+class MainForm : public QWidget {
+    Q_OBJECT
+public:
+    MainForm(Platform platform, const QUrl& serviceUrl, QWidget* parent = nullptr);
+    ~MainForm() override;
+
+    static constexpr int kTwipsPerPixel = 15;
+    static const QStringList& timeZoneEntries();
+    static const QStringList& systemNames();
+
+    // Login panel.
+    QLabel* LabUser;
+    QLabel* LabPass;
+    QLabel* LabSystem;
+    QLineEdit* BoxUser;
+    QLineEdit* BoxPassword;
+    QComboBox* ComboSystem;
+    QPushButton* Login;
+    QLabel* LabError;
+
+    // Main panel.
+    QtGrid* FGrid;
+    QLabel* LabLast;
+    QLineEdit* BoxLast;
+    QLabel* LabNext;
+    QLineEdit* BoxNext;
+    QLabel* LabTime;
+    QLabel* LabGMT;
+    QListWidget* ListBoxGMT;
+    QPushButton* ButBrowse;
+    QLineEdit* BoxPath;
+    QPushButton* ButSavePath;
+    QLabel* LabAlerts;
+    QCheckBox* CheckSound;
+    QCheckBox* CheckAlarm;
+    QCheckBox* CheckText;
+    QPushButton* ButTestSound;
+    QPushButton* ButMinimize;
+    QPushButton* ButManUpdate;
+    QPushButton* ButExit;
+
+    // Invisible at run time.
+    std::unique_ptr<PeriodicTimer> Timer;
+    std::unique_ptr<PeriodicTimer> Timer_Check;
+    std::unique_ptr<HttpTransfer> InetLogin;
+    std::unique_ptr<HttpTransfer> InetTime;
+    std::unique_ptr<HttpTransfer> InetSignals;
+
+    // Session state.
+    int System = 0;
+    QString User;
+    QString Password; // the encoded password; empty while nobody is logged in
+    QString OldOrders;
+    QString BoxLastInt;
+    int NextMinute = 0;
+    int NextHour = 0;
+    bool ManUpdate = false;
+    int TimerCounter = 0;
+    QString AppPath;
+    QString BoxPathString;
+    QString OldGMT;
+
+    // The text of the selected time-zone entry, empty when none is selected.
+    QString gmtText() const;
+    // The moment the "Next Check" box stands for; none while the box is empty.
+    std::optional<QDateTime> nextCheckDue() const;
+    // True while an update cycle waits for the service's time or signals.
+    bool updateCycleWaiting() const;
+    QString configPath() const;
+
+public slots:
+    // Start-up and shutdown.
+    void Form_Load();
+    void ButExit_Click();
+    void Form_Terminate();
+    void ShowMainPanel();
+
+    // Notification area.
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    void ButMinimize_Click();
+    void RestoreFromTray();
+
+    // Login.
+    void UpdateLoginButton();
+    void ComboSystem_Click();
+    void BoxUser_Change();
+    void BoxPassword_Change();
+    void Login_Click();
+
+    // Signals.
+    void FetchSignals();
+
+    // Schedule.
+    void RunUpdateCycle();
+    void Timer_Timer();
+    void Timer_Check_Timer();
+    void ButManUpdate_Click();
+
+    // Alerts.
+    void AlarmStep();
+    void ButTestSound_Click();
+    bool PlayWAV(const QString& FileName);
+
+    // Settings.
+    void ListBoxGMT_Click();
+    void BoxPath_Change();
+    void BoxPath_KeyPress();
+    void ButBrowse_Click();
+    void ButSavePath_Click();
+
+signals:
+    // The user left the program, by "Exit" or by closing the window.
+    void exitRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void setTabOrder();
+    void Login_Finished(const QString& reply, const QString& encodedPassword);
+    void RunUpdateCycle_Finished(const QString& reply);
+    void FetchSignals_Finished(const QString& reply);
+    void setNextCheck(const QString& text, const QDateTime& due);
+    void showMessage(const QString& title, const QString& text);
+    void selectTimeZone(const QString& entry);
+
+    Platform m_platform;
+    QUrl m_serviceUrl;
+    QPixmap m_background;
+    QDateTime m_nextCheckDue;
+    bool m_terminated = false;
+};
+
+// Places a control by twips, as the window's layout is given.
+void placeTwips(QWidget* widget, int left, int top, int width, int height);
+
+} // namespace kelvo

@@ -1,0 +1,37 @@
+#include "app/mainform.h"
+
+namespace kelvo {
+
+void MainForm::AddTrayIcon()
+{
+    m_platform.trayIcon->add(windowIcon(),
+                             QStringLiteral("Kelvo-Rozevid - double click to restore"));
+}
+
+void MainForm::RemoveTrayIcon()
+{
+    m_platform.trayIcon->remove();
+}
+
+void MainForm::ButMinimize_Click()
+{
+    if (m_platform.trayIcon->isAvailable()) {
+        AddTrayIcon();
+        hide();
+    } else {
+        // Without a notification area a hidden window could not be brought
+        // back; keep it on the task bar instead.
+        showMinimized();
+    }
+}
+
+void MainForm::RestoreFromTray()
+{
+    show();
+    setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    RemoveTrayIcon();
+    raise();
+    activateWindow();
+}
+
+} // namespace kelvo

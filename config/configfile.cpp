@@ -1,0 +1,195 @@
+#include "config/configfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace kelvo::config {
+
+QString defaultExportFolder()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\");
+#else
+    QString home = QDir::homePath();
+    if (!home.endsWith(QLatin1Char('/')))
+        home += QLatin1Char('/');
+    return home;
+#endif
+}
+
+QString appPathFor(const QString& currentFolder)
+{
+    return QDir::toNativeSeparators(currentFolder) + QDir::separator();
+}
+
+bool FileExists(const QString& FileName)
+{
+    if (FileName.isEmpty())
+        return false;
+    const QFileInfo info(FileName);
+    return info.exists() && !info.isDir();
+}
+
+bool DirExists(const QString& DirName)
+{
+    if (DirName.isEmpty())
+        return false;
+    return QFileInfo(DirName).isDir();
+}
+
+ConfigLines readConfigLines(const QByteArray& bytes)
+{
+    const QString text = QString::fromLocal8Bit(bytes);
+    QString lines[2];
+    qsizetype at = 0;
+    for (QString& line : lines) {
+        if (at >= text.size())
+            break;
+        qsizetype end = text.indexOf(QLatin1Char('\r'), at);
+        if (end < 0)
+            end = text.size();
+        line = text.mid(at, end - at);
+        at = end + 1;
+        if (at < text.size() && text.at(at) == QLatin1Char('\n'))
+            ++at;
+    }
+    return {lines[0], lines[1]};
+}
+
+std::optional<QString> parsePathLine(const QString& line)
+{
+    const QStringList pieces = line.split(QLatin1Char('='));
+    if (pieces.size() < 2 || pieces.at(0) != QLatin1String("Path") || pieces.at(1).isEmpty())
+        return std::nullopt;
+    return pieces.at(1);
+}
+
+std::optional<QString> parseZoneLine(const QString& line)
+{
+    static const QString plus = QStringLiteral("Timezone=GMT+");
+    static const QString minus = QStringLiteral("Timezone=GMT-");
+    if (!line.startsWith(plus) && !line.startsWith(minus))
+        return std::nullopt;
+    auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    const QString digits = line.mid(plus.size());
+    if (digits.size() == 1) {
+        if (!isDigit(digits.at(0)))
+            return std::nullopt;
+    } else if (digits.size() == 2) {
+        if (!isDigit(digits.at(0)) || !isDigit(digits.at(1)) || digits.toInt() > 12)
+            return std::nullopt;
+    } else {
+        return std::nullopt;
+    }
+    return line.at(plus.size() - 1) + digits;
+}
+
+QByteArray configContent(const QString& folder, const QString& zoneEntry)
+{
+    const QString text = QStringLiteral("Path=") + folder + QStringLiteral("\r\nTimezone=GMT") +
+                         zoneEntry + QStringLiteral("\r\n");
+    return text.toLocal8Bit();
+}
+
+QByteArray defaultConfigContent()
+{
+    return configContent(defaultExportFolder(), QStringLiteral("+0"));
+}
+
+LoadOutcome evaluateConfig(const std::optional<QByteArray>& contents,
+                           const std::function<bool(const QString&)>& dirExists)
+{
+    LoadOutcome outcome;
+    if (!contents) {
+        outcome.rewrite = true;
+        outcome.message = LoadMessage::Missing;
+        return outcome;
+    }
+    const ConfigLines lines = readConfigLines(*contents);
+    bool fileFaulty = false;
+    bool folderFaulty = false;
+
+    if (const auto folder = parsePathLine(lines.path)) {
+        if (dirExists(*folder)) {
+            outcome.folder = *folder;
+        } else {
+            fileFaulty = true;
+            folderFaulty = true;
+        }
+    } else {
+        fileFaulty = true;
+    }
+
+    outcome.zoneEntry = parseZoneLine(lines.zone);
+    if (!outcome.zoneEntry)
+        fileFaulty = true;
+
+    if (fileFaulty) {
+        outcome.rewrite = true;
+        outcome.message = folderFaulty ? LoadMessage::Address : LoadMessage::Corrupted;
+    }
+    return outcome;
+}
+
+Message loadMessage(LoadMessage message)
+{
+    const QString readError =
+        QStringLiteral("Kelvo-Rozevid - Error while reading the configuration file");
+    switch (message) {
+    case LoadMessage::Missing:
+        return {readError, QStringLiteral("Your configuration file is missing. A new one has been "
+                                          "created, please update it later.")};
+    case LoadMessage::Corrupted:
+        return {readError, QStringLiteral("Your configuration file is corrupted. A new one has "
+                                          "been created, please update it later.")};
+    case LoadMessage::Address:
+        return {QStringLiteral("Kelvo-Rozevid - Error while checking the default writing address "
+                               "on the configuration file"),
+                QStringLiteral("Your default address for writing files was wrong on the config "
+                               "file. The default one (%1) has been written again, please check "
+                               "it later.")
+                    .arg(defaultExportFolder())};
+    case LoadMessage::None:
+        break;
+    }
+    return {};
+}
+
+Message writeFailedMessage(const QString& path, const QString& reason)
+{
+    return {QStringLiteral("Kelvo-Rozevid - Error while writing the configuration file"),
+            QStringLiteral("The configuration file %1 could not be written: %2. The settings "
+                           "shown are used until they can be saved.")
+                .arg(path, reason)};
+}
+
+Message saveFailedMessage(const QString& path, const QString& reason)
+{
+    return {QStringLiteral("Kelvo-Rozevid - Error while saving the configuration file"),
+            QStringLiteral("The settings could not be saved to %1: %2.").arg(path, reason)};
+}
+
+Message folderMissingOnSaveMessage()
+{
+    return {QStringLiteral("Kelvo-Rozevid - Error checking a non-existing folder"),
+            QStringLiteral("That folder doesn't exist, the default one has been written to the "
+                           "configuration file.")};
+}
+
+std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return std::nullopt;
+}
+
+} // namespace kelvo::config

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// Config.dat: two lines, "Path=<export folder>" and "Timezone=GMT<entry>",
+// each ended by CR LF. Reading, checking and writing it are plain functions;
+// the window decides what to show.
+namespace kelvo::config {
+
+inline constexpr char kFileName[] = "Config.dat";
+inline constexpr char kTitlePrefix[] = "Kelvo-Rozevid - ";
+
+// The folder files go to when nothing else is known: "C:\" on Windows, the
+// user's home folder followed by "/" elsewhere.
+QString defaultExportFolder();
+
+// The start folder followed by the native separator, always appended.
+QString appPathFor(const QString& currentFolder);
+
+// Attribute tests that never fail: any error counts as "no".
+bool FileExists(const QString& FileName);
+bool DirExists(const QString& DirName);
+
+// The first two lines of the file. A line ends at CR or CR LF, which is not
+// part of it; a lone LF is an ordinary character. A missing line is empty.
+struct ConfigLines {
+    QString path;
+    QString zone;
+};
+ConfigLines readConfigLines(const QByteArray& bytes);
+
+// The folder of a well-formed path line: "Path=" then a non-empty text up to
+// a second "=", if any.
+std::optional<QString> parsePathLine(const QString& line);
+
+// The time-zone entry of a well-formed zone line: "Timezone=GMT" then a sign
+// and one digit, or a sign and two digits from 00 to 12. The entry need not be
+// one of the list's entries ("+5" is well formed but names none).
+std::optional<QString> parseZoneLine(const QString& line);
+
+// The file's bytes for a folder and a zone entry (which may be empty).
+QByteArray configContent(const QString& folder, const QString& zoneEntry);
+QByteArray defaultConfigContent();
+
+enum class LoadMessage { None, Missing, Corrupted, Address };
+
+// What loading makes of the file: the folder to show (empty when none is
+// valid), the zone entry to select, whether the file must be rewritten with
+// the default content, and which message to show.
+struct LoadOutcome {
+    QString folder;
+    std::optional<QString> zoneEntry;
+    bool rewrite = false;
+    LoadMessage message = LoadMessage::None;
+};
+
+// contents is std::nullopt when the file does not exist. An unreadable file
+// comes in as empty contents.
+LoadOutcome evaluateConfig(const std::optional<QByteArray>& contents,
+                           const std::function<bool(const QString&)>& dirExists);
+
+struct Message {
+    QString title;
+    QString text;
+};
+Message loadMessage(LoadMessage message);
+Message writeFailedMessage(const QString& path, const QString& reason);
+Message saveFailedMessage(const QString& path, const QString& reason);
+Message folderMissingOnSaveMessage();
+
+// Writes a whole file through a temporary file in the same folder and a
+// rename, so a reader never sees it half written. Returns the system's reason
+// on failure, std::nullopt on success.
+std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes);
+
+} // namespace kelvo::config

@@ -1,0 +1,66 @@
+#include "app/mainform.h"
+#include "config/configfile.h"
+#include "schedule/schedulerules.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace kelvo {
+
+void MainForm::ListBoxGMT_Click()
+{
+    // Each pick starts again from the service's own time, so shifts never
+    // add up.
+    if (!BoxLastInt.isEmpty())
+        BoxLast->setText(schedule::convertToZone(BoxLastInt, gmtText()));
+    BoxPath_Change();
+}
+
+void MainForm::BoxPath_Change()
+{
+    ButSavePath->setEnabled(gmtText() != OldGMT || BoxPath->text() != BoxPathString);
+}
+
+void MainForm::BoxPath_KeyPress()
+{
+    // Enter saves, whether or not anything changed.
+    ButSavePath_Click();
+}
+
+void MainForm::ButBrowse_Click()
+{
+    const QString fileName = m_platform.fileDialog->chooseFile(this);
+    if (fileName.isEmpty())
+        return;
+    const qsizetype cut = fileName.lastIndexOf(QDir::separator());
+    BoxPath->setText(cut < 0 ? QString() : fileName.left(cut + 1));
+}
+
+void MainForm::ButSavePath_Click()
+{
+    const QString folder = BoxPath->text();
+    const bool folderExists = config::DirExists(folder);
+    const QString savedFolder = folderExists ? folder : config::defaultExportFolder();
+
+    if (const auto failure = config::writeFileAtomically(
+            configPath(), config::configContent(savedFolder, gmtText()))) {
+        // Nothing was saved, so nothing is marked as saved.
+        const config::Message message = config::saveFailedMessage(configPath(), *failure);
+        showMessage(message.title, message.text);
+        ButSavePath->setEnabled(true);
+        return;
+    }
+
+    if (!folderExists)
+        BoxPath->setText(savedFolder);
+    ButSavePath->setEnabled(false);
+    BoxPathString = BoxPath->text();
+    OldGMT = gmtText();
+    if (!folderExists) {
+        const config::Message message = config::folderMissingOnSaveMessage();
+        showMessage(message.title, message.text);
+    }
+}
+
+} // namespace kelvo

@@ -1,0 +1,12 @@
+#include "platform/beep.h"
+
+#include <QApplication>
+
+namespace kelvo {
+
+void QtBeep::beep()
+{
+    QApplication::beep();
+}
+
+} // namespace kelvo

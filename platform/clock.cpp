@@ -1,0 +1,10 @@
+#include "platform/clock.h"
+
+namespace kelvo {
+
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}
+
+} // namespace kelvo

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+class QNetworkAccessManager;
+
+namespace kelvo {
+
+// One HTTP transfer object: one GET at a time. openUrl() starts a request and
+// returns at once; when the transfer ends the handler gets the whole body as
+// text, or an empty text when the request failed for any reason (HTTP status
+// outside 2xx, network or TLS error, time-out, a body over the size limit).
+// A new openUrl() cancels a request that is still running, and the handler of
+// a cancelled request is never called.
+class HttpTransfer {
+public:
+    using ReplyHandler = std::function<void(const QString& reply)>;
+
+    virtual ~HttpTransfer() = default;
+    virtual void openUrl(const QUrl& url, ReplyHandler onReply) = 0;
+    virtual bool stillExecuting() const = 0;
+    virtual void cancel() = 0;
+};
+
+// Limits that apply to every request of the Qt transfer objects.
+struct TransferLimits {
+    int timeoutMs = 60'000;
+    qint64 maxBodyBytes = 64 * 1024;
+};
+
+std::unique_ptr<HttpTransfer> makeQtTransfer(QNetworkAccessManager* manager,
+                                             TransferLimits limits = {});
+
+// The reply body as text: UTF-8, or Latin-1 where it is not valid UTF-8.
+QString decodeReplyBody(const QByteArray& body);
+
+} // namespace kelvo

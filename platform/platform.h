@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/beep.h"
+#include "platform/clock.h"
+#include "platform/filedialog.h"
+#include "platform/httptransfer.h"
+#include "platform/messagebox.h"
+#include "platform/sound.h"
+#include "platform/timer.h"
+#include "platform/trayicon.h"
+
+#include <functional>
+#include <memory>
+
+class QObject;
+
+namespace kelvo {
+
+// Everything the window needs from the desktop and the network, bundled so
+// that tests can hand the window doubles instead.
+struct Platform {
+    std::shared_ptr<MessageBox> messageBox;
+    std::shared_ptr<Beep> beep;
+    std::shared_ptr<Clock> clock;
+    std::shared_ptr<FileDialog> fileDialog;
+    std::shared_ptr<TrayIcon> trayIcon;
+    std::shared_ptr<SoundPlayer> sound;
+    std::function<std::unique_ptr<PeriodicTimer>(QObject* parent)> makeTimer;
+    std::function<std::unique_ptr<HttpTransfer>()> makeTransfer;
+};
+
+// The real desktop and network. The transfer objects share one network
+// access manager owned by the returned bundle.
+Platform qtPlatform();
+
+} // namespace kelvo

@@ -1,0 +1,48 @@
+#include "platform/trayicon.h"
+
+#include <QSystemTrayIcon>
+
+namespace kelvo {
+
+QtTrayIcon::QtTrayIcon() = default;
+QtTrayIcon::~QtTrayIcon() = default;
+
+bool QtTrayIcon::isAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void QtTrayIcon::add(const QIcon& icon, const QString& tip)
+{
+    if (!m_icon) {
+        m_icon = std::make_unique<QSystemTrayIcon>();
+        QObject::connect(m_icon.get(), &QSystemTrayIcon::activated,
+                         [this](QSystemTrayIcon::ActivationReason reason) {
+                             // Single clicks, the context menu request and the
+                             // middle button do nothing.
+                             if (reason == QSystemTrayIcon::DoubleClick && m_onDoubleClick)
+                                 m_onDoubleClick();
+                         });
+    }
+    m_icon->setIcon(icon);
+    m_icon->setToolTip(tip);
+    m_icon->show();
+}
+
+void QtTrayIcon::remove()
+{
+    if (m_icon)
+        m_icon->hide();
+}
+
+bool QtTrayIcon::isShown() const
+{
+    return m_icon && m_icon->isVisible();
+}
+
+void QtTrayIcon::setDoubleClickHandler(std::function<void()> handler)
+{
+    m_onDoubleClick = std::move(handler);
+}
+
+} // namespace kelvo

@@ -1,0 +1,105 @@
+#include "app/mainform.h"
+#include "schedule/schedulerules.h"
+#include "service/protocol.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace kelvo {
+
+bool MainForm::updateCycleWaiting() const
+{
+    return InetTime->stillExecuting() || InetSignals->stillExecuting();
+}
+
+std::optional<QDateTime> MainForm::nextCheckDue() const
+{
+    if (BoxNext->text().isEmpty() || !m_nextCheckDue.isValid())
+        return std::nullopt;
+    return m_nextCheckDue;
+}
+
+void MainForm::setNextCheck(const QString& text, const QDateTime& due)
+{
+    BoxNext->setText(schedule::ElimSpaces(text));
+    m_nextCheckDue = due;
+}
+
+void MainForm::RunUpdateCycle()
+{
+    if (Password.isEmpty())
+        return;
+    if (CheckSound->isChecked() && ManUpdate)
+        m_platform.beep->beep();
+    InetTime->openUrl(protocol::timeUrl(m_serviceUrl),
+                      [this](const QString& reply) { RunUpdateCycle_Finished(reply); });
+    Login->setEnabled(false);
+}
+
+void MainForm::RunUpdateCycle_Finished(const QString& rawReply)
+{
+    const QDateTime now = m_platform.clock->now();
+    // Anything but a time of day (an error page from a proxy, say) counts as
+    // a failed request.
+    const QString reply = protocol::isValidTimeReply(rawReply) ? rawReply : QString();
+
+    if (reply.isEmpty()) {
+        ManUpdate = false;
+    } else if (BoxLast->text().isEmpty() || reply != BoxLastInt) {
+        // New data on the service: fetch it, and look again at minute 58.
+        const schedule::NextCheck next = schedule::nextCheckAfterChange(now);
+        NextMinute = next.minute;
+        NextHour = next.hour;
+        setNextCheck(next.text, next.due);
+        BoxLastInt = reply;
+        BoxLast->setText(schedule::convertToZone(BoxLastInt, gmtText()));
+        ManUpdate = false;
+        FetchSignals();
+    } else if (!ManUpdate) {
+        const schedule::NextCheck next = schedule::nextCheckByLadder(now);
+        NextMinute = next.minute;
+        NextHour = next.hour;
+        setNextCheck(next.text, next.due);
+    } else {
+        ManUpdate = false;
+    }
+
+    if (BoxNext->text().isEmpty()) {
+        const schedule::NextCheck next = schedule::nextCheckByLadder(now);
+        NextMinute = next.minute;
+        NextHour = next.hour;
+        setNextCheck(next.text, next.due);
+    }
+}
+
+void MainForm::Timer_Timer()
+{
+    if (Password.isEmpty())
+        return;
+    LabTime->setText(m_platform.clock->now().toString(QStringLiteral("HH:mm:ss")));
+    // No signal shown yet: ask again every second. An automatic cycle never
+    // starts while another one still waits for its reply.
+    if (FGrid->TextMatrix(1, 1).size() < 2 && !updateCycleWaiting()) {
+        BoxLast->clear();
+        RunUpdateCycle();
+    }
+    AlarmStep();
+}
+
+void MainForm::Timer_Check_Timer()
+{
+    if (Password.isEmpty())
+        return;
+    if (!updateCycleWaiting() && schedule::isCheckDue(m_platform.clock->now(), nextCheckDue()))
+        RunUpdateCycle();
+}
+
+void MainForm::ButManUpdate_Click()
+{
+    ManUpdate = true;
+    RunUpdateCycle();
+}
+
+} // namespace kelvo

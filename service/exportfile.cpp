@@ -1,0 +1,67 @@
+#include "service/exportfile.h"
+
+#include "config/configfile.h"
+#include "service/protocol.h"
+
+#include <QDir>
+
+namespace kelvo::exporting {
+
+QString exportFilePath(const QString& folder, const QString& fileName)
+{
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')) ||
+        folder.endsWith(QDir::separator()))
+        return folder + fileName;
+    return folder + QDir::separator() + fileName;
+}
+
+std::optional<QByteArray> exportLine(const QStringList& fields, int firstField,
+                                     const QString& lastUpdate)
+{
+    QString line;
+    for (int number = firstField; number < firstField + 4; ++number) {
+        const auto value = protocol::field(fields, number);
+        if (!value)
+            return std::nullopt;
+        line += *value + QLatin1Char(',');
+    }
+    line += lastUpdate + QStringLiteral("\r\n");
+    return line.toLocal8Bit();
+}
+
+QList<ExportJob> exportJobs(int system)
+{
+    const QString daily = QLatin1String(kDailyFile);
+    const QString hourly = QLatin1String(kHourlyFile);
+    switch (system) {
+    case protocol::DailySystem:
+        return {{daily, 1}};
+    case protocol::HourlySystem:
+        return {{hourly, 1}};
+    case protocol::BothSystems:
+        return {{daily, 9}, {hourly, 1}};
+    default:
+        return {};
+    }
+}
+
+QList<ExportResult> writeExports(const QString& folder, int system, const QStringList& fields,
+                                 const QString& lastUpdate)
+{
+    QList<ExportResult> results;
+    for (const ExportJob& job : exportJobs(system)) {
+        ExportResult result{exportFilePath(folder, job.fileName), ExportResult::Written, {}};
+        if (const auto line = exportLine(fields, job.firstField, lastUpdate)) {
+            if (const auto failure = config::writeFileAtomically(result.path, *line)) {
+                result.outcome = ExportResult::Failed;
+                result.error = *failure;
+            }
+        } else {
+            result.outcome = ExportResult::SkippedShortReply;
+        }
+        results.append(result);
+    }
+    return results;
+}
+
+} // namespace kelvo::exporting

@@ -1,0 +1,50 @@
+#include "app/mainform.h"
+#include "service/exportfile.h"
+#include "service/protocol.h"
+#include "service/signalgrid.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtDebug>
+
+namespace kelvo {
+
+void MainForm::FetchSignals()
+{
+    if (Password.isEmpty())
+        return;
+    const QUrl url = protocol::signalsUrl(m_serviceUrl, User, Password, System);
+    if (CheckSound->isChecked())
+        m_platform.beep->beep();
+    InetSignals->openUrl(url, [this](const QString& reply) { FetchSignals_Finished(reply); });
+    Login->setEnabled(false);
+}
+
+void MainForm::FetchSignals_Finished(const QString& reply)
+{
+    if (reply.isEmpty())
+        return;
+    const QStringList fields = protocol::splitSignalReply(reply);
+    signalgrid::fillSignalRows(*FGrid, System, fields);
+
+    // A reply too short to form the key is no change of signals.
+    const std::optional<QString> key = protocol::signalKey(fields, System);
+    if (key && *key != OldOrders) {
+        RestoreFromTray();
+        if (!OldOrders.isEmpty() && CheckAlarm->isChecked())
+            ButTestSound->setText(QStringLiteral("Stop Alarm"));
+        OldOrders = *key;
+    }
+
+    if (CheckText->isChecked()) {
+        const auto results = exporting::writeExports(BoxPath->text(), System, fields,
+                                                     BoxLast->text());
+        for (const exporting::ExportResult& result : results) {
+            if (result.outcome == exporting::ExportResult::Failed)
+                qWarning().noquote() << "could not write" << result.path << ":" << result.error;
+        }
+    }
+}
+
+} // namespace kelvo
