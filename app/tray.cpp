@@ -27,11 +27,14 @@ void MainForm::ButMinimize_Click()
 
 void MainForm::RestoreFromTray()
 {
+    const bool comingBack = !isVisible() || isMinimized();
     show();
     setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
     RemoveTrayIcon();
-    raise();
-    activateWindow();
+    if (comingBack) {
+        raise();
+        activateWindow();
+    }
 }
 
 } // namespace kelvo

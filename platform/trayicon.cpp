@@ -18,15 +18,18 @@ void QtTrayIcon::add(const QIcon& icon, const QString& tip)
         m_icon = std::make_unique<QSystemTrayIcon>();
         QObject::connect(m_icon.get(), &QSystemTrayIcon::activated,
                          [this](QSystemTrayIcon::ActivationReason reason) {
-                             // Single clicks, the context menu request and the
-                             // middle button do nothing.
-                             if (reason == QSystemTrayIcon::DoubleClick && m_onDoubleClick)
+                             if (restoresOn(reason) && m_onDoubleClick)
                                  m_onDoubleClick();
                          });
     }
     m_icon->setIcon(icon);
     m_icon->setToolTip(tip);
     m_icon->show();
+}
+
+bool QtTrayIcon::restoresOn(QSystemTrayIcon::ActivationReason reason)
+{
+    return reason == QSystemTrayIcon::DoubleClick;
 }
 
 void QtTrayIcon::remove()

@@ -2,11 +2,10 @@
 
 #include <QIcon>
 #include <QString>
+#include <QSystemTrayIcon>
 
 #include <functional>
 #include <memory>
-
-class QSystemTrayIcon;
 
 namespace kelvo {
 
@@ -33,6 +32,10 @@ public:
     void remove() override;
     bool isShown() const override;
     void setDoubleClickHandler(std::function<void()> handler) override;
+
+    // Only a left-button double click brings the window back; single clicks,
+    // the context menu request and the middle button do nothing.
+    static bool restoresOn(QSystemTrayIcon::ActivationReason reason);
 
 private:
     std::unique_ptr<QSystemTrayIcon> m_icon;

@@ -4,6 +4,7 @@
 #include "fakeplatform.h"
 
 #include <QDir>
+#include <QLineEdit>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -26,6 +27,25 @@ struct FormFixture {
     }
 
     QString path(const QString& name) const { return folder.filePath(name); }
+
+    // Loads the settings and puts the window in the state an accepted login
+    // for `system` leaves, exporting into the folder "export" of the fixture.
+    void signIn(int system)
+    {
+        form->Form_Load();
+        const QString exportDir = path(QStringLiteral("export"));
+        QDir().mkpath(exportDir);
+        form->BoxPath->setText(exportDir + QLatin1Char('/'));
+        form->System = system;
+        form->User = QStringLiteral("ann");
+        form->Password = QStringLiteral("c$cba");
+        form->ShowMainPanel();
+        form->show();
+    }
+    QString exportFile(const QString& name) const
+    {
+        return path(QStringLiteral("export/") + name);
+    }
     FakeTimer& timer() { return *fakes.timers->at(0); }
     FakeTimer& checkTimer() { return *fakes.timers->at(1); }
 

@@ -1,0 +1,159 @@
+// The export files: their names, their one line, and what happens to them
+// when a reply is short or the folder refuses to be written.
+
+#include "restricteddir.h"
+#include "service/exportfile.h"
+#include "service/protocol.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kelvo;
+using namespace kelvo::exporting;
+using namespace kelvo::test;
+
+using FileMap = QMap<QString, QByteArray>;
+Q_DECLARE_METATYPE(FileMap)
+
+namespace {
+
+FileMap filesIn(const QString& dir)
+{
+    FileMap files;
+    for (const QString& name : QDir(dir).entryList(QDir::Files | QDir::Hidden)) {
+        QFile file(dir + QLatin1Char('/') + name);
+        if (file.open(QIODevice::ReadOnly))
+            files.insert(name, file.readAll());
+    }
+    return files;
+}
+
+const QString kDaily = QString::fromLatin1(kDailyFile);
+const QString kHourly = QString::fromLatin1(kHourlyFile);
+
+} // namespace
+
+class TestExport : public QObject {
+    Q_OBJECT
+private slots:
+    void filesForAReply_data();
+    void filesForAReply();
+    void paths_data();
+    void paths();
+    void emptyFolderMeansTheCurrentFolder();
+    void unwritableFolderLosesNothing();
+};
+
+void TestExport::filesForAReply_data()
+{
+    QTest::addColumn<int>("system");
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<FileMap>("before");
+    QTest::addColumn<FileMap>("after");
+    QTest::addColumn<QStringList>("order");
+
+    const FileMap none;
+    const FileMap old = {{kDaily, "Flat,2026-12-01,10:00,1.0001,09:00:00\r\n"},
+                         {kHourly, "Flat,2026-12-01,11:00,1.0002,09:00:00\r\n"}};
+
+    QTest::newRow("daily") << 1 << "Long,2026-12-04,14:00,1.0842" << none
+                           << FileMap{{kDaily, "Long,2026-12-04,14:00,1.0842,15:05:00\r\n"}}
+                           << QStringList{kDaily};
+    QTest::newRow("hourly leaves an older daily file alone")
+        << 2 << "Long,d1,t1,1.1,Short,d2,t2,2.2" << old
+        << FileMap{{kDaily, old.value(kDaily)}, {kHourly, "Long,d1,t1,1.1,15:05:00\r\n"}}
+        << QStringList{kHourly};
+    QTest::newRow("both: daily from fields 9-12 first, then hourly")
+        << 3 << "H,d1,t1,1.1,F,d2,t2,2.2,D,d3,t3,3.3" << none
+        << FileMap{{kDaily, "D,d3,t3,3.3,15:05:00\r\n"}, {kHourly, "H,d1,t1,1.1,15:05:00\r\n"}}
+        << QStringList{kDaily, kHourly};
+    QTest::newRow("both with eight fields keeps the daily file")
+        << 3 << "H,d1,t1,1.1,F,d2,t2,2.2" << old
+        << FileMap{{kDaily, old.value(kDaily)}, {kHourly, "H,d1,t1,1.1,15:05:00\r\n"}}
+        << QStringList{kDaily, kHourly};
+    QTest::newRow("short daily reply keeps the old file") << 1 << "Long,2026-12-04" << old << old
+                                                          << QStringList{kDaily};
+    QTest::newRow("fields written as received, no quoting")
+        << 1 << QStringLiteral(" Long ,\"4 Dec\",,1,08\r\n") << none
+        << FileMap{{kDaily, " Long ,\"4 Dec\",,1,15:05:00\r\n"}} << QStringList{kDaily};
+    QTest::newRow("non-ASCII as UTF-8 without a byte-order mark")
+        << 1 << QStringLiteral("Länge,4. Dez,14:00,1€") << none
+        << FileMap{{kDaily, QStringLiteral("Länge,4. Dez,14:00,1€,15:05:00\r\n").toUtf8()}}
+        << QStringList{kDaily};
+}
+
+void TestExport::filesForAReply()
+{
+    QFETCH(int, system);
+    QFETCH(QString, reply);
+    QFETCH(FileMap, before);
+    QFETCH(FileMap, after);
+    QFETCH(QStringList, order);
+
+    QTemporaryDir dir;
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        QFile file(dir.filePath(it.key()));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(it.value());
+    }
+    const auto results = writeExports(dir.path() + QLatin1Char('/'), system,
+                                      protocol::splitSignalReply(reply), QStringLiteral("15:05:00"));
+    QStringList written;
+    for (const ExportResult& result : results) {
+        QVERIFY(result.outcome != ExportResult::Failed);
+        written.append(QFileInfo(result.path).fileName());
+    }
+    QCOMPARE(written, order);
+    QCOMPARE(filesIn(dir.path()), after);
+}
+
+void TestExport::paths_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("final separator") << "/home/ann/Data/" << "/home/ann/Data/Kelvo-Daily.csv";
+    QTest::newRow("no final separator") << "/home/ann/Data" << "/home/ann/Data/Kelvo-Daily.csv";
+    QTest::newRow("root") << "/" << "/Kelvo-Daily.csv";
+    QTest::newRow("empty") << "" << "Kelvo-Daily.csv";
+}
+
+void TestExport::paths()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, path);
+    QCOMPARE(exportFilePath(folder, kDaily), QDir::toNativeSeparators(path));
+}
+
+void TestExport::emptyFolderMeansTheCurrentFolder()
+{
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    writeExports(QString(), 1, {"Long", "d", "t", "1.5"}, QStringLiteral("10:00:00"));
+    QDir::setCurrent(previous);
+    QCOMPARE(filesIn(dir.path()), (FileMap{{kDaily, "Long,d,t,1.5,10:00:00\r\n"}}));
+}
+
+void TestExport::unwritableFolderLosesNothing()
+{
+    QTemporaryDir base;
+    const FileMap old = {{kDaily, "Flat,2026-12-01,10:00,1.0001,09:00:00\r\n"},
+                         {kHourly, "Flat,2026-12-01,11:00,1.0002,09:00:00\r\n"}};
+    RestrictedDir dir(base.filePath(QStringLiteral("ro")), RestrictedDir::ReadOnly, old);
+    if (!dir.isReady())
+        QSKIP(qPrintable(dir.reason()));
+    const auto results = writeExports(dir.path(), 3, protocol::splitSignalReply(QStringLiteral(
+                                                         "H,d1,t1,1.1,F,d2,t2,2.2,D,d3,t3,3.3")),
+                                      QStringLiteral("15:05:00"));
+    QCOMPARE(results.size(), 2);
+    for (const ExportResult& result : results) {
+        QCOMPARE(result.outcome, ExportResult::Failed);
+        QVERIFY(!result.error.isEmpty());
+    }
+    QCOMPARE(filesIn(dir.path()), old);
+}
+
+QTEST_MAIN(TestExport)
+#include "tst_export.moc"
