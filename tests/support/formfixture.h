@@ -3,7 +3,10 @@
 #include "app/mainform.h"
 #include "fakeplatform.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QLineEdit>
 #include <QTemporaryDir>
 
@@ -42,6 +45,20 @@ struct FormFixture {
         form->ShowMainPanel();
         form->show();
     }
+    // Runs the event loop until no request of the window is under way.
+    bool waitUntilIdle(int timeoutMs = 10000)
+    {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (form->updateCycleWaiting() || form->InetLogin->stillExecuting()) {
+            if (elapsed.hasExpired(timeoutMs))
+                return false;
+            QTimer::singleShot(10, [] {});
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        return true;
+    }
+
     QString exportFile(const QString& name) const
     {
         return path(QStringLiteral("export/") + name);
