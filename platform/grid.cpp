@@ -34,13 +34,15 @@ QtGrid::QtGrid(QWidget* parent) : QTableWidget(parent)
     verticalHeader()->setDefaultSectionSize(toPixels(kRowHeightTwips));
     horizontalHeader()->setMinimumSectionSize(1);
     horizontalHeader()->setDefaultSectionSize(toPixels(kDefaultColWidthTwips));
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The window sizes the grid so that every row and column shows.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTextElideMode(Qt::ElideNone);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setWordWrap(false);
     setCornerButtonEnabled(false);
-    setFrameShape(QFrame::Box);
+    setFrameStyle(QFrame::Panel | QFrame::Plain);
     setLineWidth(1);
     setRowCount(2);
     setColumnCount(2);
