@@ -21,11 +21,14 @@ void MainForm::FetchSignals()
     Login->setEnabled(false);
 }
 
-void MainForm::FetchSignals_Finished(const QString& reply)
+void MainForm::FetchSignals_Finished(const QString& rawReply)
 {
-    if (reply.isEmpty())
+    // An empty or unusable reply changes nothing: the grid, the key and the
+    // export files keep what they had.
+    const std::optional<QString> reply = protocol::cleanSignalReply(rawReply);
+    if (!reply)
         return;
-    const QStringList fields = protocol::splitSignalReply(reply);
+    const QStringList fields = protocol::splitSignalReply(*reply);
     signalgrid::fillSignalRows(*FGrid, System, fields);
 
     // A reply too short to form the key is no change of signals.

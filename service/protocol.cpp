@@ -83,6 +83,22 @@ QStringList splitSignalReply(const QString& reply)
     return reply.split(QLatin1Char(','));
 }
 
+std::optional<QString> cleanSignalReply(const QString& reply)
+{
+    qsizetype end = reply.size();
+    while (end > 0 && (reply.at(end - 1) == QLatin1Char('\r') || reply.at(end - 1) == QLatin1Char('\n')))
+        --end;
+    const QString body = reply.left(end);
+    if (body.isEmpty())
+        return std::nullopt;
+    for (const QChar c : body) {
+        if (c == QLatin1Char('<') || (c.unicode() < 0x20 && c != QLatin1Char('\t')) ||
+            c.unicode() == 0x7f)
+            return std::nullopt;
+    }
+    return body;
+}
+
 std::optional<QString> field(const QStringList& fields, int number)
 {
     if (number < 1 || number > fields.size())

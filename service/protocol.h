@@ -43,6 +43,12 @@ QUrl signalsUrl(const QUrl& serviceUrl, const QString& user, const QString& enco
 // break at the end staying part of the last field.
 QStringList splitSignalReply(const QString& reply);
 
+// A signal reply as the window takes it in. A line break at the very end is
+// dropped, since it would otherwise stay in the last Entry Price and break the
+// export line in two. Anything that is not a plain line of fields (markup of an
+// error page, control characters, line breaks inside) is no reply at all.
+std::optional<QString> cleanSignalReply(const QString& reply);
+
 // The field numbered from 1, if the reply has it.
 std::optional<QString> field(const QStringList& fields, int number);
 

@@ -40,6 +40,8 @@ private slots:
     void shortReplyIsNoChange_data();
     void shortReplyIsNoChange();
     void signalRequestCarriesTheLogin();
+    void trailingLineBreakStaysOutOfTheExport();
+    void errorPageChangesNothing();
 
 private:
     void fetch(const QByteArray& reply);
@@ -246,6 +248,29 @@ void TestFetchSignals::signalRequestCarriesTheLogin()
     fetch("a,b,c,d");
     QCOMPARE(m_server->requests().last(),
              QByteArray("/software/ProgSignals.php?u=ann&p=c%24cba&s=3"));
+}
+
+void TestFetchSignals::trailingLineBreakStaysOutOfTheExport()
+{
+    m_f->signIn(1);
+    m_f->form->BoxLast->setText(QStringLiteral("10:00:00"));
+    fetch("Long,d,t,1.25\r\n");
+    QCOMPARE(m_f->form->FGrid->TextMatrix(1, 4), QStringLiteral("1.25"));
+    QCOMPARE(readAll(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))),
+             QByteArray("Long,d,t,1.25,10:00:00\r\n"));
+}
+
+void TestFetchSignals::errorPageChangesNothing()
+{
+    m_f->signIn(1);
+    MainForm& form = *m_f->form;
+    fetch("Long,d,t,1");
+    const QByteArray file = readAll(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv")));
+    fetch("<html><body>Service, as we know it, is down, sorry</body></html>");
+    QCOMPARE(form.FGrid->TextMatrix(1, 1), QStringLiteral("Long"));
+    QCOMPARE(form.OldOrders, QStringLiteral("Long"));
+    QCOMPARE(form.ButTestSound->text(), QStringLiteral("Test Alarm"));
+    QCOMPARE(readAll(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))), file);
 }
 
 QTEST_MAIN(TestFetchSignals)

@@ -19,6 +19,8 @@ private slots:
     void signalKey_data();
     void signalKey();
     void splitKeepsFieldsUntouched();
+    void cleanSignalReply_data();
+    void cleanSignalReply();
     void timeReply_data();
     void timeReply();
 };
@@ -163,6 +165,33 @@ void TestProtocol::splitKeepsFieldsUntouched()
     QCOMPARE(protocol::field(fields, 4), std::optional<QString>(QStringLiteral("1.08\r\n")));
     QCOMPARE(protocol::field(fields, 5), std::nullopt);
     QCOMPARE(protocol::field(fields, 0), std::nullopt);
+}
+
+void TestProtocol::cleanSignalReply_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<bool>("usable");
+    QTest::addColumn<QString>("cleaned");
+    QTest::newRow("plain") << "Long,d,t,1.08" << true << "Long,d,t,1.08";
+    QTest::newRow("CR LF at the end dropped") << "Long,d,t,1.08\r\n" << true << "Long,d,t,1.08";
+    QTest::newRow("LF at the end dropped") << "Long,d,t,1.08\n\n" << true << "Long,d,t,1.08";
+    QTest::newRow("blanks and tabs kept") << " Long\t,d,t,1 " << true << " Long\t,d,t,1 ";
+    QTest::newRow("only a line break") << "\r\n" << false << "";
+    QTest::newRow("line break inside") << "Long,d\r\n,t,1" << false << "";
+    QTest::newRow("error page") << "<html><body>Error, retry, later, please</body></html>" << false
+                                << "";
+    QTest::newRow("NUL byte") << QStringLiteral("Long,d,t,1") + QChar(0) << false << "";
+}
+
+void TestProtocol::cleanSignalReply()
+{
+    QFETCH(QString, reply);
+    QFETCH(bool, usable);
+    QFETCH(QString, cleaned);
+    const auto result = protocol::cleanSignalReply(reply);
+    QCOMPARE(result.has_value(), usable);
+    if (usable)
+        QCOMPARE(*result, cleaned);
 }
 
 void TestProtocol::timeReply_data()

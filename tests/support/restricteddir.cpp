@@ -34,11 +34,11 @@ RestrictedDir::RestrictedDir(const QString& path, Kind kind,
 #ifdef Q_OS_LINUX
     const QByteArray where = QFile::encodeName(path);
     if (geteuid() == 0) {
-        // Room for the given files plus the capacity; tmpfs counts whole pages.
-        qint64 bytes = capacityBytes;
+        // Room for the given files plus the capacity; tmpfs counts whole
+        // pages, a page at least for every file.
+        long pages = (capacityBytes + 4095) / 4096 + (kind == Full ? 0 : 4);
         for (const QByteArray& data : files)
-            bytes += data.size();
-        const long pages = (bytes + 4095) / 4096 + (kind == Full ? 0 : 4);
+            pages += qMax<long>(1, (data.size() + 4095) / 4096);
         const QByteArray options = "size=" + QByteArray::number(qMax(1L, pages) * 4096);
         if (::mount("tmpfs", where.constData(), "tmpfs", 0, options.constData()) != 0) {
             m_reason = QStringLiteral("cannot mount a tmpfs here: %1")
