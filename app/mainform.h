@@ -2,6 +2,7 @@
 
 #include "platform/grid.h"
 #include "platform/platform.h"
+#include "schedule/schedulerules.h"
 
 #include <QDateTime>
 #include <QPixmap>
@@ -149,7 +150,8 @@ private:
     void Login_Finished(const QString& reply, const QString& encodedPassword);
     void RunUpdateCycle_Finished(const QString& reply);
     void FetchSignals_Finished(const QString& reply);
-    void setNextCheck(const QString& text, const QDateTime& due);
+    void setNextCheck(const schedule::NextCheck& next);
+    void signalsArrived(bool usable);
     void showMessage(const QString& title, const QString& text);
     void selectTimeZone(const QString& entry);
 
@@ -157,6 +159,8 @@ private:
     QUrl m_serviceUrl;
     QPixmap m_background;
     QDateTime m_nextCheckDue;
+    // The service's time moved on but its signals have not come in yet.
+    bool m_signalsOutstanding = false;
     bool m_terminated = false;
 };
 

@@ -21,10 +21,12 @@ std::optional<QDateTime> MainForm::nextCheckDue() const
     return m_nextCheckDue;
 }
 
-void MainForm::setNextCheck(const QString& text, const QDateTime& due)
+void MainForm::setNextCheck(const schedule::NextCheck& next)
 {
-    BoxNext->setText(schedule::ElimSpaces(text));
-    m_nextCheckDue = due;
+    NextMinute = next.minute;
+    NextHour = next.hour;
+    BoxNext->setText(schedule::ElimSpaces(next.text));
+    m_nextCheckDue = next.due;
 }
 
 void MainForm::RunUpdateCycle()
@@ -47,30 +49,32 @@ void MainForm::RunUpdateCycle_Finished(const QString& rawReply)
 
     if (reply.isEmpty()) {
         ManUpdate = false;
-    } else if (BoxLast->text().isEmpty() || reply != BoxLastInt) {
-        // New data on the service: fetch it, and look again at minute 58.
-        const schedule::NextCheck next = schedule::nextCheckAfterChange(now);
-        NextMinute = next.minute;
-        NextHour = next.hour;
-        setNextCheck(next.text, next.due);
+    } else if (BoxLast->text().isEmpty() || reply != BoxLastInt || m_signalsOutstanding) {
+        // New data on the service, or data whose signals never arrived:
+        // fetch them, and look again at minute 58.
+        setNextCheck(schedule::nextCheckAfterChange(now));
         BoxLastInt = reply;
         BoxLast->setText(schedule::convertToZone(BoxLastInt, gmtText()));
         ManUpdate = false;
         FetchSignals();
     } else if (!ManUpdate) {
-        const schedule::NextCheck next = schedule::nextCheckByLadder(now);
-        NextMinute = next.minute;
-        NextHour = next.hour;
-        setNextCheck(next.text, next.due);
+        setNextCheck(schedule::nextCheckByLadder(now));
     } else {
         ManUpdate = false;
     }
 
     if (BoxNext->text().isEmpty()) {
-        const schedule::NextCheck next = schedule::nextCheckByLadder(now);
-        NextMinute = next.minute;
-        NextHour = next.hour;
-        setNextCheck(next.text, next.due);
+        setNextCheck(schedule::nextCheckByLadder(now));
+    }
+}
+
+void MainForm::signalsArrived(bool usable)
+{
+    m_signalsOutstanding = !usable;
+    if (!usable) {
+        // Ask again soon rather than at minute 58: until the signals are in,
+        // the export files lag behind the service.
+        setNextCheck(schedule::nextCheckByLadder(m_platform.clock->now()));
     }
 }
 

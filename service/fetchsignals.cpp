@@ -26,6 +26,7 @@ void MainForm::FetchSignals_Finished(const QString& rawReply)
     // An empty or unusable reply changes nothing: the grid, the key and the
     // export files keep what they had.
     const std::optional<QString> reply = protocol::cleanSignalReply(rawReply);
+    signalsArrived(reply.has_value());
     if (!reply)
         return;
     const QStringList fields = protocol::splitSignalReply(*reply);

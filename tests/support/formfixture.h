@@ -18,9 +18,11 @@ namespace kelvo::test {
 // platform doubles. Its timers never fire by themselves: tests call the
 // handlers or fire the doubles.
 struct FormFixture {
-    explicit FormFixture(const QUrl& serviceUrl = QUrl(QStringLiteral("http://127.0.0.1:9")))
+    explicit FormFixture(const QUrl& serviceUrl = QUrl(QStringLiteral("http://127.0.0.1:9")),
+                         TransferLimits limits = {})
     {
         QDir::setCurrent(folder.path());
+        fakes.limits = limits;
         form = std::make_unique<MainForm>(fakes.platform(), serviceUrl);
     }
     ~FormFixture()
@@ -55,6 +57,22 @@ struct FormFixture {
                 return false;
             QTimer::singleShot(10, [] {});
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        return true;
+    }
+
+    // Lets the clock run for `seconds`, ticking the timers as they would
+    // tick and waiting for every cycle they start. False when a cycle never
+    // finished.
+    bool runFor(int seconds)
+    {
+        for (int i = 0; i < seconds; ++i) {
+            fakes.clock->advance(1);
+            timer().fire();
+            if (fakes.clock->current.time().second() % 10 == 0)
+                checkTimer().fire();
+            if (!waitUntilIdle())
+                return false;
         }
         return true;
     }
