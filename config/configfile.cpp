@@ -182,7 +182,11 @@ std::optional<QString> writeFileAtomically(const QString& path, const QByteArray
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
-    if (file.write(bytes) != bytes.size()) {
+    // Flush before committing: a write error that only shows when the buffer
+    // goes to disk (a full disk, say) would otherwise be missed, and the
+    // short temporary file would replace the good one.
+    if (file.write(bytes) != bytes.size() || !file.flush() ||
+        file.error() != QFileDevice::NoError) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return reason;

@@ -50,6 +50,15 @@ RestrictedDir::RestrictedDir(const QString& path, Kind kind,
             m_reason = QStringLiteral("cannot fill the test folder");
             return;
         }
+        if (kind == Full && capacityBytes == 0) {
+            // Take up whatever the page rounding left over.
+            QFile filler(path + QStringLiteral("/filler"));
+            if (filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+                const QByteArray block(512, 'x');
+                while (filler.write(block) == block.size()) {
+                }
+            }
+        }
         if (kind == ReadOnly &&
             ::mount(nullptr, where.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
             m_reason = QStringLiteral("cannot remount read-only: %1")

@@ -15,7 +15,8 @@ public:
     enum Kind { ReadOnly, Full };
 
     // Creates `path` holding `files` (name -> bytes), then restricts it.
-    // For Full, the folder has room for about `capacityBytes` more bytes.
+    // For Full, the folder has room for about `capacityBytes` more bytes; with
+    // none, a file "filler" takes up the last free bytes.
     RestrictedDir(const QString& path, Kind kind, const QMap<QString, QByteArray>& files = {},
                   int capacityBytes = 0);
     ~RestrictedDir();
