@@ -2,9 +2,9 @@
 
 #include "config/configfile.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -264,10 +264,10 @@ void MainForm::createControls()
 
 void MainForm::setTabOrder()
 {
-    const QList<QWidget*> order = {ButMinimize, ButManUpdate, ButExit,    ButBrowse,
-                                   BoxPath,     ButSavePath,  ListBoxGMT, CheckSound,
+    const QList<QWidget*> order = {ButMinimize, ButManUpdate, ButExit,      ButBrowse,
+                                   BoxPath,     ButSavePath,  ListBoxGMT,   CheckSound,
                                    CheckAlarm,  CheckText,    ButTestSound, BoxUser,
-                                   BoxPassword, ComboSystem,  Login,      FGrid};
+                                   BoxPassword, ComboSystem,  Login,        FGrid};
     for (int i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order.at(i), order.at(i + 1));
 }
@@ -334,7 +334,7 @@ void MainForm::Form_Load()
 void MainForm::ShowMainPanel()
 {
     for (QWidget* w : std::initializer_list<QWidget*>{LabError, LabUser, LabPass, LabSystem,
-                                                       BoxUser, BoxPassword, ComboSystem, Login})
+                                                      BoxUser, BoxPassword, ComboSystem, Login})
         w->hide();
 
     FGrid->setCols(5);

@@ -8,7 +8,6 @@
 #include <QPixmap>
 #include <QUrl>
 #include <QWidget>
-
 #include <memory>
 #include <optional>
 

@@ -16,8 +16,7 @@ Qt::Alignment toQtAlignment(int flexAlignment)
 {
     // The flex grid's alignment codes: 0-2 left, 3-5 centre, 6-8 right; each
     // group top, centre, bottom. 9 is its "general" setting.
-    static constexpr Qt::Alignment horizontal[] = {Qt::AlignLeft, Qt::AlignHCenter,
-                                                   Qt::AlignRight};
+    static constexpr Qt::Alignment horizontal[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
     static constexpr Qt::Alignment vertical[] = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
     if (flexAlignment < 0 || flexAlignment > 8)
         return Qt::AlignLeft | Qt::AlignVCenter;

@@ -3,7 +3,6 @@
 #include <QIcon>
 #include <QString>
 #include <QSystemTrayIcon>
-
 #include <functional>
 #include <memory>
 

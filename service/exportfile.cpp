@@ -9,8 +9,7 @@ namespace kelvo::exporting {
 
 QString exportFilePath(const QString& folder, const QString& fileName)
 {
-    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')) ||
-        folder.endsWith(QDir::separator()))
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')) || folder.endsWith(QDir::separator()))
         return folder + fileName;
     return folder + QDir::separator() + fileName;
 }

@@ -4,7 +4,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 // The export files that other trading software watches: one line each,

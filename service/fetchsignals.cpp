@@ -42,8 +42,8 @@ void MainForm::FetchSignals_Finished(const QString& rawReply)
     }
 
     if (CheckText->isChecked()) {
-        const auto results = exporting::writeExports(BoxPath->text(), System, fields,
-                                                     BoxLast->text());
+        const auto results =
+            exporting::writeExports(BoxPath->text(), System, fields, BoxLast->text());
         for (const exporting::ExportResult& result : results) {
             if (result.outcome == exporting::ExportResult::Failed)
                 qWarning().noquote() << "could not write" << result.path << ":" << result.error;

@@ -86,7 +86,8 @@ QStringList splitSignalReply(const QString& reply)
 std::optional<QString> cleanSignalReply(const QString& reply)
 {
     qsizetype end = reply.size();
-    while (end > 0 && (reply.at(end - 1) == QLatin1Char('\r') || reply.at(end - 1) == QLatin1Char('\n')))
+    while (end > 0 &&
+           (reply.at(end - 1) == QLatin1Char('\r') || reply.at(end - 1) == QLatin1Char('\n')))
         --end;
     const QString body = reply.left(end);
     if (body.isEmpty())

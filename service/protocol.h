@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
-
 #include <optional>
 
 // The signal service's requests and replies. Everything here is a plain

@@ -48,7 +48,8 @@ void TestMainForm::windowAttributes()
 {
     FormFixture f;
     MainForm& form = *f.form;
-    QCOMPARE(form.windowTitle(), QStringLiteral("Kelvo-Rozevid - Connecting you to profitable trading"));
+    QCOMPARE(form.windowTitle(),
+             QStringLiteral("Kelvo-Rozevid - Connecting you to profitable trading"));
     QCOMPARE(form.size(), QSize(598, 185));
     QCOMPARE(form.minimumSize(), form.maximumSize());
     const Qt::WindowFlags flags = form.windowFlags();
@@ -69,9 +70,8 @@ void TestMainForm::startUpShowsOnlyTheLoginControls()
     MainForm& form = *f.form;
     form.Form_Load();
 
-    const QList<QWidget*> expected = {form.BoxUser,   form.BoxPassword, form.ComboSystem,
-                                      form.Login,     form.LabUser,     form.LabPass,
-                                      form.LabSystem};
+    const QList<QWidget*> expected = {form.BoxUser, form.BoxPassword, form.ComboSystem, form.Login,
+                                      form.LabUser, form.LabPass,     form.LabSystem};
     const QList<QWidget*> visible = visibleControls(form);
     QCOMPARE(visible.size(), expected.size());
     for (QWidget* w : expected)
@@ -252,8 +252,8 @@ void TestMainForm::geometryFollowsTheLayoutInTwips()
     FormFixture f;
     const auto* w = f.form->findChild<QWidget*>(control);
     QVERIFY(w);
-    const QRect px(qRound(twips.x() / 15.0), qRound(twips.y() / 15.0),
-                   qRound(twips.width() / 15.0), qRound(twips.height() / 15.0));
+    const QRect px(qRound(twips.x() / 15.0), qRound(twips.y() / 15.0), qRound(twips.width() / 15.0),
+                   qRound(twips.height() / 15.0));
     QCOMPARE(w->geometry(), px);
 }
 

@@ -30,7 +30,8 @@ void writeAll(const QString& path, const QByteArray& bytes)
 }
 
 const QByteArray kDefault = config::defaultConfigContent();
-const QString kReadTitle = QStringLiteral("Kelvo-Rozevid - Error while reading the configuration file");
+const QString kReadTitle =
+    QStringLiteral("Kelvo-Rozevid - Error while reading the configuration file");
 const QString kMissing = QStringLiteral(
     "Your configuration file is missing. A new one has been created, please update it later.");
 const QString kCorrupted = QStringLiteral(
@@ -98,15 +99,14 @@ void TestConfigLoad::load_data()
 
     QTest::newRow("empty file") << true << QByteArray() << def << QString() << true << kReadTitle
                                 << kCorrupted;
-    QTest::newRow("only the path line") << true << QByteArray("Path=%DIR%/\r\n") << dir
-                                        << QString() << true << kReadTitle << kCorrupted;
+    QTest::newRow("only the path line") << true << QByteArray("Path=%DIR%/\r\n") << dir << QString()
+                                        << true << kReadTitle << kCorrupted;
     QTest::newRow("zone +13") << true << QByteArray("Path=%DIR%/\r\nTimezone=GMT+13\r\n") << dir
                               << QString() << true << kReadTitle << kCorrupted;
     QTest::newRow("zone +012") << true << QByteArray("Path=%DIR%/\r\nTimezone=GMT+012\r\n") << dir
                                << QString() << true << kReadTitle << kCorrupted;
-    QTest::newRow("zone with a blank") << true
-                                       << QByteArray("Path=%DIR%/\r\nTimezone=GMT 5\r\n") << dir
-                                       << QString() << true << kReadTitle << kCorrupted;
+    QTest::newRow("zone with a blank") << true << QByteArray("Path=%DIR%/\r\nTimezone=GMT 5\r\n")
+                                       << dir << QString() << true << kReadTitle << kCorrupted;
     QTest::newRow("zone without offset") << true << QByteArray("Path=%DIR%/\r\nTimezone=GMT\r\n")
                                          << dir << QString() << true << kReadTitle << kCorrupted;
     QTest::newRow("zone prefix in other case")
@@ -115,9 +115,8 @@ void TestConfigLoad::load_data()
     QTest::newRow("path= in lower case keeps a valid zone")
         << true << QByteArray("path=%DIR%/\r\nTimezone=GMT+05\r\n") << def << "+05" << true
         << kReadTitle << kCorrupted;
-    QTest::newRow("Path= with nothing behind")
-        << true << QByteArray("Path=\r\nTimezone=GMT+05\r\n") << def << "+05" << true
-        << kReadTitle << kCorrupted;
+    QTest::newRow("Path= with nothing behind") << true << QByteArray("Path=\r\nTimezone=GMT+05\r\n")
+                                               << def << "+05" << true << kReadTitle << kCorrupted;
     QTest::newRow("lines swapped") << true << QByteArray("Timezone=GMT+05\r\nPath=%DIR%/\r\n")
                                    << def << QString() << true << kReadTitle << kCorrupted;
     QTest::newRow("folder does not exist keeps the zone on screen")

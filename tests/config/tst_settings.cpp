@@ -111,9 +111,9 @@ void TestSettings::folderThatDoesNotExist()
     QCOMPARE(form.BoxPath->text(), config::defaultExportFolder());
     QVERIFY(!form.ButSavePath->isEnabled());
     QCOMPARE(form.BoxPathString, config::defaultExportFolder());
-    QCOMPARE(readAll(form.configPath()), "Path=" +
-                                             QFile::encodeName(config::defaultExportFolder()) +
-                                             "\r\nTimezone=GMT+05\r\n");
+    QCOMPARE(readAll(form.configPath()),
+             "Path=" + QFile::encodeName(config::defaultExportFolder()) +
+                 "\r\nTimezone=GMT+05\r\n");
     QCOMPARE(m_f->fakes.messageBox->shown.size(), 1);
     QCOMPARE(m_f->fakes.messageBox->shown.first().title,
              QStringLiteral("Kelvo-Rozevid - Error checking a non-existing folder"));
@@ -193,13 +193,27 @@ void TestSettings::zoneConversion_data()
     QTest::addColumn<QString>("raw");
     QTest::addColumn<QString>("zone");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("+05") << "14:05:30" << "+05" << "19:05:30";
-    QTest::newRow("-12") << "14:05:30" << "-12" << "02:05:30";
-    QTest::newRow("+12") << "14:05:30" << "+12" << "02:05:30";
-    QTest::newRow("+0") << "14:05:30" << "+0" << "14:05:30";
-    QTest::newRow("over midnight") << "23:59:59" << "+01" << "00:59:59";
-    QTest::newRow("+12 at noon") << "12:00:00" << "+12" << "00:00:00";
-    QTest::newRow("-12 at 11") << "11:00:00" << "-12" << "23:00:00";
+    QTest::newRow("+05") << "14:05:30"
+                         << "+05"
+                         << "19:05:30";
+    QTest::newRow("-12") << "14:05:30"
+                         << "-12"
+                         << "02:05:30";
+    QTest::newRow("+12") << "14:05:30"
+                         << "+12"
+                         << "02:05:30";
+    QTest::newRow("+0") << "14:05:30"
+                        << "+0"
+                        << "14:05:30";
+    QTest::newRow("over midnight") << "23:59:59"
+                                   << "+01"
+                                   << "00:59:59";
+    QTest::newRow("+12 at noon") << "12:00:00"
+                                 << "+12"
+                                 << "00:00:00";
+    QTest::newRow("-12 at 11") << "11:00:00"
+                               << "-12"
+                               << "23:00:00";
 }
 
 void TestSettings::zoneConversion()

@@ -128,10 +128,10 @@ void TestLongRun::sevenDays()
             ++cycles;
             if (up) {
                 // The service answered: the files hold its latest signals.
-                QCOMPARE(readAll(daily), QByteArray(QByteArray(version % 3 ? "Long" : "Short") +
-                                                    ",2026-03-02,10:00,1." +
-                                                    QByteArray::number(version) + "," + time +
-                                                    "\r\n"));
+                QCOMPARE(readAll(daily),
+                         QByteArray(QByteArray(version % 3 ? "Long" : "Short") +
+                                    ",2026-03-02,10:00,1." + QByteArray::number(version) + "," +
+                                    time + "\r\n"));
                 ++checkedCycles;
                 longestGapUp = qMax(longestGapUp, second - lastCycle);
             }

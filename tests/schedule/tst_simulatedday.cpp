@@ -24,8 +24,7 @@ void TestSimulatedDay::pollingNeverStops_data()
     QTest::addColumn<int>("hours");
     const QTimeZone berlin("Europe/Berlin");
     QTest::newRow("utc") << QDateTime(QDate(2026, 3, 2), QTime(9, 0, 5), QTimeZone::utc()) << 26;
-    QTest::newRow("spring forward")
-        << QDateTime(QDate(2026, 3, 28), QTime(9, 0, 5), berlin) << 26;
+    QTest::newRow("spring forward") << QDateTime(QDate(2026, 3, 28), QTime(9, 0, 5), berlin) << 26;
     QTest::newRow("fall back") << QDateTime(QDate(2026, 10, 24), QTime(9, 0, 5), berlin) << 26;
 }
 

@@ -73,8 +73,8 @@ void TestExport::filesForAReply_data()
         << 3 << "H,d1,t1,1.1,F,d2,t2,2.2" << old
         << FileMap{{kDaily, old.value(kDaily)}, {kHourly, "H,d1,t1,1.1,15:05:00\r\n"}}
         << QStringList{kDaily, kHourly};
-    QTest::newRow("short daily reply keeps the old file") << 1 << "Long,2026-12-04" << old << old
-                                                          << QStringList{kDaily};
+    QTest::newRow("short daily reply keeps the old file")
+        << 1 << "Long,2026-12-04" << old << old << QStringList{kDaily};
     QTest::newRow("fields written as received, no quoting")
         << 1 << QStringLiteral(" Long ,\"4 Dec\",,1,08\r\n") << none
         << FileMap{{kDaily, " Long ,\"4 Dec\",,1,15:05:00\r\n"}} << QStringList{kDaily};
@@ -98,8 +98,9 @@ void TestExport::filesForAReply()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(it.value());
     }
-    const auto results = writeExports(dir.path() + QLatin1Char('/'), system,
-                                      protocol::splitSignalReply(reply), QStringLiteral("15:05:00"));
+    const auto results =
+        writeExports(dir.path() + QLatin1Char('/'), system, protocol::splitSignalReply(reply),
+                     QStringLiteral("15:05:00"));
     QStringList written;
     for (const ExportResult& result : results) {
         QVERIFY(result.outcome != ExportResult::Failed);
@@ -113,10 +114,14 @@ void TestExport::paths_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("path");
-    QTest::newRow("final separator") << "/home/ann/Data/" << "/home/ann/Data/Kelvo-Daily.csv";
-    QTest::newRow("no final separator") << "/home/ann/Data" << "/home/ann/Data/Kelvo-Daily.csv";
-    QTest::newRow("root") << "/" << "/Kelvo-Daily.csv";
-    QTest::newRow("empty") << "" << "Kelvo-Daily.csv";
+    QTest::newRow("final separator") << "/home/ann/Data/"
+                                     << "/home/ann/Data/Kelvo-Daily.csv";
+    QTest::newRow("no final separator") << "/home/ann/Data"
+                                        << "/home/ann/Data/Kelvo-Daily.csv";
+    QTest::newRow("root") << "/"
+                          << "/Kelvo-Daily.csv";
+    QTest::newRow("empty") << ""
+                           << "Kelvo-Daily.csv";
 }
 
 void TestExport::paths()
@@ -144,9 +149,10 @@ void TestExport::unwritableFolderLosesNothing()
     RestrictedDir dir(base.filePath(QStringLiteral("ro")), RestrictedDir::ReadOnly, old);
     if (!dir.isReady())
         QSKIP(qPrintable(dir.reason()));
-    const auto results = writeExports(dir.path(), 3, protocol::splitSignalReply(QStringLiteral(
-                                                         "H,d1,t1,1.1,F,d2,t2,2.2,D,d3,t3,3.3")),
-                                      QStringLiteral("15:05:00"));
+    const auto results = writeExports(
+        dir.path(), 3,
+        protocol::splitSignalReply(QStringLiteral("H,d1,t1,1.1,F,d2,t2,2.2,D,d3,t3,3.3")),
+        QStringLiteral("15:05:00"));
     QCOMPARE(results.size(), 2);
     for (const ExportResult& result : results) {
         QCOMPARE(result.outcome, ExportResult::Failed);

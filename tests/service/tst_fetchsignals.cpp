@@ -70,7 +70,8 @@ void TestFetchSignals::fetch(const QByteArray& reply)
     m_server->setResponse(response);
     const int before = m_server->requestCount();
     m_f->form->FetchSignals();
-    QTRY_VERIFY(m_server->requestCount() == before + 1 && !m_f->form->InetSignals->stillExecuting());
+    QTRY_VERIFY(m_server->requestCount() == before + 1 &&
+                !m_f->form->InetSignals->stillExecuting());
 }
 
 void TestFetchSignals::nothingBeforeLogin()
@@ -210,9 +211,8 @@ void TestFetchSignals::shortReplyIsNoChange_data()
         << QStringList{"Short", "Flat"} << QByteArray("Short,d2,t2,9,12:00:00\r\n") << QByteArray();
     QTest::newRow("both without field 9")
         << 3 << QByteArray("Long,d,t,1,Flat,d,t,2,Long,d,t,3")
-        << QByteArray("Short,d2,t2,9,Long,d2,t2,8")
-        << QStringList{"Short", "Long", "Long"} << QByteArray("Short,d2,t2,9,12:00:00\r\n")
-        << QByteArray("Long,d,t,3,11:00:00\r\n");
+        << QByteArray("Short,d2,t2,9,Long,d2,t2,8") << QStringList{"Short", "Long", "Long"}
+        << QByteArray("Short,d2,t2,9,12:00:00\r\n") << QByteArray("Long,d,t,3,11:00:00\r\n");
 }
 
 void TestFetchSignals::shortReplyIsNoChange()

@@ -75,11 +75,16 @@ void TestLogin::loginButtonRule_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<int>("system");
     QTest::addColumn<bool>("enabled");
-    QTest::newRow("all filled") << "ann" << "secret" << 0 << true;
-    QTest::newRow("no system") << "ann" << "secret" << -1 << false;
-    QTest::newRow("no user") << "" << "secret" << 1 << false;
-    QTest::newRow("no password") << "ann" << "" << 2 << false;
-    QTest::newRow("spaces count as filled") << " " << "  " << 2 << true;
+    QTest::newRow("all filled") << "ann"
+                                << "secret" << 0 << true;
+    QTest::newRow("no system") << "ann"
+                               << "secret" << -1 << false;
+    QTest::newRow("no user") << ""
+                             << "secret" << 1 << false;
+    QTest::newRow("no password") << "ann"
+                                 << "" << 2 << false;
+    QTest::newRow("spaces count as filled") << " "
+                                            << "  " << 2 << true;
 }
 
 void TestLogin::loginButtonRule()

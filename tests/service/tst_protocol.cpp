@@ -29,12 +29,18 @@ void TestProtocol::encodePassword_data()
 {
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("encoded");
-    QTest::newRow("one character") << "x" << "x$x";
-    QTest::newRow("two characters") << "ab" << "b$ba";
-    QTest::newRow("three characters") << "abc" << "c$cba";
-    QTest::newRow("four characters") << "abcd" << "d$cba";
-    QTest::newRow("twelve characters") << "abcdefghijkl" << "l$cba";
-    QTest::newRow("spaces are characters") << "  " << " $  ";
+    QTest::newRow("one character") << "x"
+                                   << "x$x";
+    QTest::newRow("two characters") << "ab"
+                                    << "b$ba";
+    QTest::newRow("three characters") << "abc"
+                                      << "c$cba";
+    QTest::newRow("four characters") << "abcd"
+                                     << "d$cba";
+    QTest::newRow("twelve characters") << "abcdefghijkl"
+                                       << "l$cba";
+    QTest::newRow("spaces are characters") << "  "
+                                           << " $  ";
     QTest::newRow("non-ASCII") << QStringLiteral("äöüß") << QStringLiteral("ß$üöä");
 }
 
@@ -53,18 +59,21 @@ void TestProtocol::addresses_data()
     QTest::addColumn<QByteArray>("signalAddress");
 
     const QString base = QStringLiteral("http://127.0.0.1:8421");
-    QTest::newRow("daily") << base << "Daily System"
-                           << QByteArray("http://127.0.0.1:8421/software/ProgSignals.php?u=ann&p=c%24cba&s=1")
-                           << QByteArray("http://127.0.0.1:8421/software/ProgSignals.php?u=ann&p=c%24cba&s=1");
-    QTest::newRow("hourly") << base << "Hourly System"
-                            << QByteArray("http://127.0.0.1:8421/software/ProgSignals.php?u=ann&p=c%24cba&s=2")
-                            << QByteArray("http://127.0.0.1:8421/software/ProgSignals.php?u=ann&p=c%24cba&s=2");
+    QTest::newRow("daily")
+        << base << "Daily System"
+        << QByteArray("http://127.0.0.1:8421/software/ProgSignals.php?u=ann&p=c%24cba&s=1")
+        << QByteArray("http://127.0.0.1:8421/software/ProgSignals.php?u=ann&p=c%24cba&s=1");
+    QTest::newRow("hourly")
+        << base << "Hourly System"
+        << QByteArray("http://127.0.0.1:8421/software/ProgSignals.php?u=ann&p=c%24cba&s=2")
+        << QByteArray("http://127.0.0.1:8421/software/ProgSignals.php?u=ann&p=c%24cba&s=2");
     QTest::newRow("both logs in as daily, fetches both")
         << base << "Both Systems"
         << QByteArray("http://127.0.0.1:8421/software/ProgSignals.php?u=ann&p=c%24cba&s=1")
         << QByteArray("http://127.0.0.1:8421/software/ProgSignals.php?u=ann&p=c%24cba&s=3");
     QTest::newRow("https with a final slash")
-        << "https://signals.example:443/" << "Daily System"
+        << "https://signals.example:443/"
+        << "Daily System"
         << QByteArray("https://signals.example:443/software/ProgSignals.php?u=ann&p=c%24cba&s=1")
         << QByteArray("https://signals.example:443/software/ProgSignals.php?u=ann&p=c%24cba&s=1");
 }
@@ -90,11 +99,15 @@ void TestProtocol::valuesArriveAsTyped_data()
 {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
-    QTest::newRow("ampersand and equals") << "a&b=c" << "p&s=3";
-    QTest::newRow("plus and space") << "ann smith" << "a+b c";
-    QTest::newRow("hash and percent") << "#1" << "50%off";
+    QTest::newRow("ampersand and equals") << "a&b=c"
+                                          << "p&s=3";
+    QTest::newRow("plus and space") << "ann smith"
+                                    << "a+b c";
+    QTest::newRow("hash and percent") << "#1"
+                                      << "50%off";
     QTest::newRow("non-ASCII") << QStringLiteral("jürgen") << QStringLiteral("€uro");
-    QTest::newRow("unreserved kept") << "a-b.c_d~e" << "xyz";
+    QTest::newRow("unreserved kept") << "a-b.c_d~e"
+                                     << "xyz";
 }
 
 void TestProtocol::valuesArriveAsTyped()
@@ -104,8 +117,8 @@ void TestProtocol::valuesArriveAsTyped()
     const QString encoded = protocol::encodePassword(password);
     const QUrl url = protocol::loginUrl(QUrl(QStringLiteral("http://127.0.0.1:1")), user, encoded,
                                         protocol::HourlySystem);
-    const QByteArray query = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority |
-                                           QUrl::RemovePath);
+    const QByteArray query =
+        url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemovePath);
     // Exactly three parameters, none of them split or joined by the values.
     const QList<QByteArray> pairs = query.mid(1).split('&');
     QCOMPARE(pairs.size(), 3);
@@ -121,9 +134,10 @@ void TestProtocol::valuesArriveAsTyped()
     for (const QByteArray& pair : pairs) {
         const QByteArray value = pair.mid(2);
         for (char c : value)
-            QVERIFY2(QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~%")
-                         .contains(c),
-                     value.constData());
+            QVERIFY2(
+                QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~%")
+                    .contains(c),
+                value.constData());
     }
 }
 

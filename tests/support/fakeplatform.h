@@ -9,7 +9,6 @@
 #include <QNetworkAccessManager>
 #include <QPair>
 #include <QStringList>
-
 #include <optional>
 
 namespace kelvo::test {

@@ -6,10 +6,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QLineEdit>
 #include <QTemporaryDir>
-
+#include <QTimer>
 #include <memory>
 
 namespace kelvo::test {
@@ -77,10 +76,7 @@ struct FormFixture {
         return true;
     }
 
-    QString exportFile(const QString& name) const
-    {
-        return path(QStringLiteral("export/") + name);
-    }
+    QString exportFile(const QString& name) const { return path(QStringLiteral("export/") + name); }
     FakeTimer& timer() { return *fakes.timers->at(0); }
     FakeTimer& checkTimer() { return *fakes.timers->at(1); }
 

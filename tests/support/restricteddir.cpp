@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-
 #include <cerrno>
 #include <cstring>
 
@@ -26,8 +25,8 @@ bool writeFiles(const QString& dir, const QMap<QString, QByteArray>& files)
 
 } // namespace
 
-RestrictedDir::RestrictedDir(const QString& path, Kind kind,
-                             const QMap<QString, QByteArray>& files, int capacityBytes)
+RestrictedDir::RestrictedDir(const QString& path, Kind kind, const QMap<QString, QByteArray>& files,
+                             int capacityBytes)
     : m_path(path)
 {
     QDir().mkpath(path);

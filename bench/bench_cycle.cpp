@@ -1,0 +1,118 @@
+// Benchmarks, each printed as a ratio against a baseline measured in the same
+// run on the same machine:
+//   - a whole update cycle (time request, signal request, grid, both export
+//     files) against two bare GET requests to the same server;
+//   - writing the export files atomically against writing them in place.
+
+#include "fakeservice.h"
+#include "formfixture.h"
+#include "service/exportfile.h"
+#include "service/protocol.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QNetworkReply>
+#include <QTemporaryDir>
+#include <cstdio>
+
+using namespace kelvo;
+using namespace kelvo::test;
+
+namespace {
+
+constexpr int kCycles = 300;
+constexpr int kWrites = 2000;
+
+double bareGets(QNetworkAccessManager& manager, const QUrl& service)
+{
+    const QUrl urls[] = {
+        protocol::timeUrl(service),
+        protocol::signalsUrl(service, QStringLiteral("ann"), QStringLiteral("c$cba"), 3)};
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kCycles; ++i) {
+        for (const QUrl& url : urls) {
+            QNetworkReply* reply = manager.get(QNetworkRequest(url));
+            QEventLoop loop;
+            QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+            loop.exec();
+            reply->readAll();
+            reply->deleteLater();
+        }
+    }
+    return double(clock.nsecsElapsed()) / kCycles;
+}
+
+double updateCycles(FakeService& service)
+{
+    FormFixture f(service.url());
+    f.signIn(3);
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kCycles; ++i) {
+        // A new time every cycle, so each one goes all the way to the files.
+        service.setTime(QTime(0, 0).addSecs(i).toString(QStringLiteral("HH:mm:ss")).toLatin1());
+        f.form->ButManUpdate_Click();
+        f.waitUntilIdle();
+    }
+    return double(clock.nsecsElapsed()) / kCycles;
+}
+
+double plainWrites(const QString& dir, const QStringList& fields)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kWrites; ++i) {
+        for (int first : {9, 1}) {
+            QFile file(dir + (first == 9 ? "/Kelvo-Daily.csv" : "/Kelvo-Hourly.csv"));
+            file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            file.write(*exporting::exportLine(fields, first, QStringLiteral("10:00:00")));
+        }
+    }
+    return double(clock.nsecsElapsed()) / kWrites;
+}
+
+double atomicWrites(const QString& dir, const QStringList& fields)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kWrites; ++i)
+        exporting::writeExports(dir + QLatin1Char('/'), 3, fields, QStringLiteral("10:00:00"));
+    return double(clock.nsecsElapsed()) / kWrites;
+}
+
+void report(const char* what, double measured, const char* baselineName, double baseline)
+{
+    std::printf("%-28s %9.1f us   %-26s %9.1f us   ratio %.2f\n", what, measured / 1000.0,
+                baselineName, baseline / 1000.0, measured / baseline);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    FakeService service;
+    if (!service.start())
+        return 1;
+    service.setSignals("Long,2026-03-02,10:00,1.1001,Flat,2026-03-02,10:00,1.1002,"
+                       "Short,2026-03-02,10:00,1.1003");
+    QNetworkAccessManager manager;
+    bareGets(manager, service.url()); // warm up
+    const double baseline = bareGets(manager, service.url());
+    const double cycle = updateCycles(service);
+    report("update cycle", cycle, "two bare GETs", baseline);
+
+    QTemporaryDir dir;
+    const QStringList fields = protocol::splitSignalReply(
+        QStringLiteral("Long,2026-03-02,10:00,1.1001,Flat,2026-03-02,10:00,1.1002,"
+                       "Short,2026-03-02,10:00,1.1003"));
+    const double plain = plainWrites(dir.path(), fields);
+    const double atomic = atomicWrites(dir.path(), fields);
+    report("export files, atomic", atomic, "written in place", plain);
+    return 0;
+}
