@@ -16,6 +16,18 @@ using namespace kelvo::test;
 
 namespace {
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 qint64 residentKiB()
 {
     QFile statm(QStringLiteral("/proc/self/statm"));
@@ -157,7 +169,10 @@ void TestLongRun::sevenDays()
                       "%lld KiB",
                       cycles, checkedCycles, version, qlonglong(f.fakes.sound->played.size()),
                       residentAfterDay1, growth);
-                QVERIFY2(growth < 16 * 1024, qPrintable(QString::number(growth)));
+                // AddressSanitizer keeps freed memory in quarantine, so resident
+                // memory says nothing there; its leak checker speaks instead.
+                if (!kAddressSanitizer)
+                    QVERIFY2(growth < 16 * 1024, qPrintable(QString::number(growth)));
             }
         }
     }

@@ -1,0 +1,92 @@
+// Config.dat as it may come from disk: any bytes. Loading must not crash and
+// must agree with the line parsers; whatever it accepts must survive being
+// written back and read again.
+#include "config/configfile.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+using namespace kelvo::config;
+
+namespace {
+
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+// Stands in for the file system: the answer depends on the text alone.
+bool evenLengthExists(const QString& folder)
+{
+    return folder.size() % 2 == 0;
+}
+
+bool isWellFormedEntry(const QString& entry)
+{
+    if (entry.size() < 2 || entry.size() > 3)
+        return false;
+    if (entry.at(0) != QLatin1Char('+') && entry.at(0) != QLatin1Char('-'))
+        return false;
+    bool ok = false;
+    const int value = entry.mid(1).toInt(&ok);
+    return ok && value >= 0 && value <= 12;
+}
+
+// A folder and an entry the loader accepted, written out and loaded again.
+void checkRoundTrip(const QString& folder, const QString& entry)
+{
+    const QByteArray bytes = configContent(folder, entry);
+    require(bytes.endsWith("\r\n"));
+    const ConfigLines lines = readConfigLines(bytes);
+    require(parsePathLine(lines.path) == folder);
+    require(parseZoneLine(lines.zone) == entry);
+    const LoadOutcome again = evaluateConfig(bytes, [](const QString&) { return true; });
+    require(again.message == LoadMessage::None && !again.rewrite);
+    require(again.folder == folder && again.zoneEntry == entry);
+}
+
+void checkLoad(const QByteArray& bytes)
+{
+    const ConfigLines lines = readConfigLines(bytes);
+    require(!lines.path.contains(QLatin1Char('\r')) && !lines.zone.contains(QLatin1Char('\r')));
+
+    const std::optional<QString> folder = parsePathLine(lines.path);
+    const std::optional<QString> entry = parseZoneLine(lines.zone);
+    if (folder)
+        require(!folder->isEmpty() && !folder->contains(QLatin1Char('=')));
+    if (entry)
+        require(isWellFormedEntry(*entry));
+
+    const LoadOutcome outcome = evaluateConfig(bytes, evenLengthExists);
+    require(outcome.zoneEntry == entry);
+    require(outcome.rewrite == (outcome.message != LoadMessage::None));
+    require(outcome.message != LoadMessage::Missing);
+    if (!outcome.folder.isEmpty())
+        require(folder == outcome.folder && evenLengthExists(outcome.folder));
+    if (outcome.message == LoadMessage::Address)
+        require(folder && !evenLengthExists(*folder));
+    if (outcome.message == LoadMessage::None)
+        require(folder && entry && outcome.folder == *folder);
+
+    if (folder && entry)
+        checkRoundTrip(*folder, *entry);
+}
+
+// Any text without "=" and CR is a folder the file can hold.
+void checkFolderText(const QString& text)
+{
+    if (!text.isEmpty() && !text.contains(QLatin1Char('=')) && !text.contains(QLatin1Char('\r')))
+        checkRoundTrip(text, QStringLiteral("-7"));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    checkLoad(bytes);
+    checkFolderText(QString::fromUtf8(bytes));
+    checkFolderText(QString::fromLatin1(bytes));
+    return 0;
+}
