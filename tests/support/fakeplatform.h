@@ -3,6 +3,7 @@
 // Test doubles for the platform layer. None of them blocks, makes a noise or
 // reads the real clock; each records what the window asked of it.
 
+#include "platform/grid.h"
 #include "platform/platform.h"
 
 #include <QList>
@@ -107,6 +108,41 @@ public:
     }
     QStringList played;
     bool accept = true;
+};
+
+// A grid in memory: cells, sizes and alignments, nothing drawn.
+class FakeGrid final : public Grid {
+public:
+    int Rows() const override { return m_rows; }
+    void setRows(int rows) override { m_rows = rows; }
+    int Cols() const override { return m_cols; }
+    void setCols(int cols) override { m_cols = cols; }
+    QString TextMatrix(int row, int col) const override { return m_cells.value({row, col}); }
+    void setTextMatrix(int row, int col, const QString& text) override
+    {
+        if (row >= 0 && row < m_rows && col >= 0 && col < m_cols)
+            m_cells.insert({row, col}, text);
+    }
+    int ColWidth(int col) const override { return m_widths.value(col, 975); }
+    void setColWidth(int col, int twips) override { m_widths.insert(col, twips); }
+    int ColAlignment(int col) const override { return m_alignments.value(col, 9); }
+    void setColAlignment(int col, int alignment) override { m_alignments.insert(col, alignment); }
+    int Width() const override { return m_width; }
+    void setWidth(int twips) override { m_width = twips; }
+    int Height() const override { return m_height; }
+    void setHeight(int twips) override { m_height = twips; }
+    bool Visible() const override { return m_visible; }
+    void setVisible(bool visible) override { m_visible = visible; }
+
+private:
+    int m_rows = 2;
+    int m_cols = 2;
+    int m_width = 255;
+    int m_height = 1215;
+    bool m_visible = false;
+    QMap<QPair<int, int>, QString> m_cells;
+    QMap<int, int> m_widths;
+    QMap<int, int> m_alignments;
 };
 
 class FakeTimer final : public PeriodicTimer {
