@@ -16,12 +16,6 @@ using namespace kelvo::test;
 
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
 void writeAll(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
@@ -154,7 +148,7 @@ void TestConfigLoad::load()
     QCOMPARE(f.form->BoxPathString, boxPath);
     QCOMPARE(f.form->gmtText(), zone);
     QCOMPARE(f.form->OldGMT, zone);
-    QCOMPARE(readAll(configPath), rewritten ? kDefault : content);
+    QCOMPARE(readFile(configPath), rewritten ? kDefault : content);
     // No temporary file is left beside it.
     QCOMPARE(QDir(f.folder.path()).entryList(QDir::Files), QStringList{"Config.dat"});
 
@@ -225,7 +219,7 @@ void TestConfigLoad::corruptedConfigInReadOnlyFolder()
     }
     QDir::setCurrent(QDir::tempPath());
 
-    QCOMPARE(readAll(dir + QStringLiteral("/Config.dat")), corrupted);
+    QCOMPARE(readFile(dir + QStringLiteral("/Config.dat")), corrupted);
     QCOMPARE(fakes.messageBox->shown.size(), 1);
     const auto message = fakes.messageBox->shown.first();
     QVERIFY(message.title.startsWith(QLatin1String("Kelvo-Rozevid - ")));

@@ -14,11 +14,6 @@ using namespace kelvo;
 using namespace kelvo::test;
 
 namespace {
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 const int kPlus05 = 7;
 const int kMinus03 = 15;
 } // namespace
@@ -85,7 +80,7 @@ void TestSettings::saveWritesBothSettings()
     form.BoxPath->setText(other); // typed without a final separator
     form.ListBoxGMT->setCurrentRow(kMinus03);
     QTest::mouseClick(form.ButSavePath, Qt::LeftButton);
-    QCOMPARE(readAll(form.configPath()),
+    QCOMPARE(readFile(form.configPath()),
              "Path=" + QFile::encodeName(other) + "\r\nTimezone=GMT-03\r\n");
     QVERIFY(!form.ButSavePath->isEnabled());
     QCOMPARE(form.BoxPathString, other);
@@ -99,7 +94,7 @@ void TestSettings::enterSavesEvenWhenNothingChanged()
     QFile::remove(form.configPath());
     QVERIFY(!form.ButSavePath->isEnabled());
     QTest::keyClick(form.BoxPath, Qt::Key_Return);
-    QCOMPARE(readAll(form.configPath()),
+    QCOMPARE(readFile(form.configPath()),
              "Path=" + QFile::encodeName(m_exportDir) + "\r\nTimezone=GMT+05\r\n");
 }
 
@@ -111,7 +106,7 @@ void TestSettings::folderThatDoesNotExist()
     QCOMPARE(form.BoxPath->text(), config::defaultExportFolder());
     QVERIFY(!form.ButSavePath->isEnabled());
     QCOMPARE(form.BoxPathString, config::defaultExportFolder());
-    QCOMPARE(readAll(form.configPath()),
+    QCOMPARE(readFile(form.configPath()),
              "Path=" + QFile::encodeName(config::defaultExportFolder()) +
                  "\r\nTimezone=GMT+05\r\n");
     QCOMPARE(m_f->fakes.messageBox->shown.size(), 1);
@@ -141,7 +136,7 @@ void TestSettings::unwritableConfigIsNotMarkedSaved()
 
     form.ListBoxGMT->setCurrentRow(kMinus03);
     form.ButSavePath_Click();
-    QCOMPARE(readAll(dir + QStringLiteral("/Config.dat")), saved);
+    QCOMPARE(readFile(dir + QStringLiteral("/Config.dat")), saved);
     QVERIFY(form.ButSavePath->isEnabled());
     QCOMPARE(form.OldGMT, QStringLiteral("+05"));
     QCOMPARE(form.BoxPathString, QStringLiteral("/"));

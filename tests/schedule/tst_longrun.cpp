@@ -37,12 +37,6 @@ qint64 residentKiB()
     return fields.size() > 1 ? fields.at(1).toLongLong() * 4 : -1;
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 struct Event {
     qint64 at; // seconds from the start
     enum Kind { Move, Down, Up, Slow } kind;
@@ -140,7 +134,7 @@ void TestLongRun::sevenDays()
             ++cycles;
             if (up) {
                 // The service answered: the files hold its latest signals.
-                QCOMPARE(readAll(daily),
+                QCOMPARE(readFile(daily),
                          QByteArray(QByteArray(version % 3 ? "Long" : "Short") +
                                     ",2026-03-02,10:00,1." + QByteArray::number(version) + "," +
                                     time + "\r\n"));

@@ -6,6 +6,7 @@
 #include <optional>
 
 using namespace kelvo::schedule;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -35,28 +36,6 @@ NextCheck applyRule(int rule, const QDateTime& now)
     return rule == Ladder ? nextCheckByLadder(now) : nextCheckAfterChange(now);
 }
 
-// The ladder as a table: minute now -> minute of the next check; 60 stands
-// for minute 0 of the next hour.
-int ladderTarget(int minute)
-{
-    struct Step {
-        int from;
-        int to;
-        int target;
-    };
-    static const Step table[] = {
-        {0, 2, -1}, // the same minute
-        {3, 3, 4},    {4, 4, 5},    {5, 9, 10},   {10, 14, 15}, {15, 19, 20}, {20, 29, 30},
-        {30, 39, 40}, {40, 49, 50}, {50, 57, 58}, {58, 58, 59}, {59, 59, 60},
-    };
-    for (const Step& step : table) {
-        if (minute >= step.from && minute <= step.to) {
-            return step.target < 0 ? minute : step.target;
-        }
-    }
-    return -100;
-}
-
 } // namespace
 
 class TestScheduleRules : public QObject {
@@ -64,33 +43,15 @@ class TestScheduleRules : public QObject {
 
 private slots:
     void initTestCase();
-
     void elimSpaces_data();
     void elimSpaces();
-
-    void zoneOffsetHours_data();
-    void zoneOffsetHours();
-
     void convertToZone_data();
     void convertToZone();
-    void convertToZoneAllEntries();
-    void convertToZoneGarbage_data();
-    void convertToZoneGarbage();
-    void convertToZoneFuzz();
-
-    void ladder_data();
-    void ladder();
-    void ladderWrapsAtMidnight();
-    void afterChange_data();
-    void afterChange();
-    void invalidClock();
-
+    void convertToZoneSurvivesGarbage();
+    void nextCheck_data();
+    void nextCheck();
     void checkDue_data();
     void checkDue();
-    void checkDueWithoutMoment();
-
-    void daylightSaving_data();
-    void daylightSaving();
 };
 
 void TestScheduleRules::initTestCase()
@@ -98,79 +59,22 @@ void TestScheduleRules::initTestCase()
     QVERIFY2(QTimeZone(kBerlin).isValid(), "the time-zone database lacks Europe/Berlin");
 }
 
-// ---------------------------------------------------------------- ElimSpaces
-
 void TestScheduleRules::elimSpaces_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("empty") << QString() << QString();
-    QTest::newRow("only spaces") << QStringLiteral("    ") << QString();
-    QTest::newRow("nothing to remove") << QStringLiteral("14:58:00") << QStringLiteral("14:58:00");
-    QTest::newRow("blank before hour and after colon")
-        << QStringLiteral(" 14: 58:00") << QStringLiteral("14:58:00");
-    QTest::newRow("blanks everywhere")
-        << QStringLiteral(" 1 4 : 5 8 : 0 0 ") << QStringLiteral("14:58:00");
-    QTest::newRow("tab stays") << QStringLiteral("\t14:58:00") << QStringLiteral("\t14:58:00");
-    QTest::newRow("line break stays")
-        << QStringLiteral("14:58 \r\n") << QStringLiteral("14:58\r\n");
-    QTest::newRow("no-break space stays")
-        << QString(QStringLiteral("14") + QChar(0x00A0) + QStringLiteral(":58"))
-        << QString(QStringLiteral("14") + QChar(0x00A0) + QStringLiteral(":58"));
-    QTest::newRow("longer than 32767 characters")
-        << QString(QString(20000, QLatin1Char('a')) + QString(20000, QLatin1Char(' ')) +
-                   QStringLiteral("z"))
-        << QString(QString(20000, QLatin1Char('a')) + QStringLiteral("z"));
+    QTest::newRow("blanks everywhere") << u" 1 4 : 5 8 : 0 0 "_s << u"14:58:00"_s;
+    QTest::newRow("tabs and line breaks stay") << u"\t14: 58\t\r\n"_s << u"\t14:58\t\r\n"_s;
 }
 
 void TestScheduleRules::elimSpaces()
 {
     QFETCH(QString, text);
     QFETCH(QString, expected);
-    const QString original = text;
     QCOMPARE(ElimSpaces(text), expected);
-    QCOMPARE(text, original);
 }
-
-// ------------------------------------------------------------ zone offsets
-
-void TestScheduleRules::zoneOffsetHours_data()
-{
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<int>("hours");
-
-    QTest::newRow("+12") << QStringLiteral("+12") << 12;
-    QTest::newRow("+10") << QStringLiteral("+10") << 10;
-    QTest::newRow("+05") << QStringLiteral("+05") << 5;
-    QTest::newRow("+01") << QStringLiteral("+01") << 1;
-    QTest::newRow("+0") << QStringLiteral("+0") << 0;
-    QTest::newRow("-01") << QStringLiteral("-01") << -1;
-    QTest::newRow("-03") << QStringLiteral("-03") << -3;
-    QTest::newRow("-10") << QStringLiteral("-10") << -10;
-    QTest::newRow("-12") << QStringLiteral("-12") << -12;
-    QTest::newRow("no sign") << QStringLiteral("07") << 7;
-    QTest::newRow("one digit") << QStringLiteral("-7") << -7;
-
-    QTest::newRow("empty") << QString() << 0;
-    QTest::newRow("sign only") << QStringLiteral("-") << 0;
-    QTest::newRow("letters") << QStringLiteral("GMT") << 0;
-    QTest::newRow("digit then letter") << QStringLiteral("+1a") << 0;
-    QTest::newRow("three digits") << QStringLiteral("+100") << 0;
-    QTest::newRow("beyond +12") << QStringLiteral("+13") << 0;
-    QTest::newRow("beyond -12") << QStringLiteral("-99") << 0;
-    QTest::newRow("two signs") << QStringLiteral("+-5") << 0;
-    QTest::newRow("arabic-indic digit") << QString(QStringLiteral("+") + QChar(0x0665)) << 0;
-}
-
-void TestScheduleRules::zoneOffsetHours()
-{
-    QFETCH(QString, entry);
-    QFETCH(int, hours);
-    QCOMPARE(kelvo::schedule::zoneOffsetHours(entry), hours);
-}
-
-// ------------------------------------------------------------ zone conversion
 
 void TestScheduleRules::convertToZone_data()
 {
@@ -178,66 +82,30 @@ void TestScheduleRules::convertToZone_data()
     QTest::addColumn<QString>("zone");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("22:00:05 +05") << "22:00:05"
-                                  << "+05"
-                                  << "03:00:05";
-    QTest::newRow("02:30:00 -03") << "02:30:00"
-                                  << "-03"
-                                  << "23:30:00";
-    QTest::newRow("14:58:20 +0") << "14:58:20"
-                                 << "+0"
-                                 << "14:58:20";
-    QTest::newRow("05:00:00 -12") << "05:00:00"
-                                  << "-12"
-                                  << "17:00:00";
-    QTest::newRow("23:15:00 +12") << "23:15:00"
-                                  << "+12"
-                                  << "11:15:00";
-    QTest::newRow("14:05:30 +05") << "14:05:30"
-                                  << "+05"
-                                  << "19:05:30";
-    QTest::newRow("14:05:30 -12") << "14:05:30"
-                                  << "-12"
-                                  << "02:05:30";
-    QTest::newRow("14:05:30 +12") << "14:05:30"
-                                  << "+12"
-                                  << "02:05:30";
-    QTest::newRow("23:59:59 +01") << "23:59:59"
-                                  << "+01"
-                                  << "00:59:59";
-    QTest::newRow("00:00:00 -01") << "00:00:00"
-                                  << "-01"
-                                  << "23:00:00";
-    QTest::newRow("12 GMT +12") << "12:00:00"
-                                << "+12"
-                                << "00:00:00";
-    QTest::newRow("11 GMT -12") << "11:00:00"
-                                << "-12"
-                                << "23:00:00";
-    QTest::newRow("00 GMT -12") << "00:00:00"
-                                << "-12"
-                                << "12:00:00";
-    QTest::newRow("23 GMT +12") << "23:59:59"
-                                << "+12"
-                                << "11:59:59";
-    QTest::newRow("line break after the time") << "07:05:09\r\n"
-                                               << "+02"
-                                               << "09:05:09";
-    QTest::newRow("longer reply cut to 8") << "14:58:20 and more"
-                                           << "+0"
-                                           << "14:58:20";
-    QTest::newRow("short reply") << "14:58"
-                                 << "+01"
-                                 << "15:58";
-    QTest::newRow("hour only") << "14"
-                               << "-01"
-                               << "13";
-    QTest::newRow("no zone selected") << "14:58:20"
-                                      << ""
-                                      << "14:58:20";
-    QTest::newRow("blank inside the minutes") << "14:5 8:2"
-                                              << "+01"
-                                              << "15:58:2";
+    const auto row = [](const char* name, const char* raw, const char* zone, const char* shown) {
+        QTest::newRow(name) << QString::fromUtf8(raw) << QString::fromUtf8(zone)
+                            << QString::fromUtf8(shown);
+    };
+    row("+05 wraps past midnight", "22:00:05", "+05", "03:00:05");
+    row("-03 wraps back", "02:30:00", "-03", "23:30:00");
+    row("+12 reaches 24 exactly", "12:00:00", "+12", "00:00:00");
+    row("+12 late", "23:59:59", "+12", "11:59:59");
+    row("-12 early", "00:00:00", "-12", "12:00:00");
+    row("no zone selected", "14:58:20", "", "14:58:20");
+    row("zone beyond +12 counts as 0", "14:58:20", "+13", "14:58:20");
+    row("zone with a letter counts as 0", "14:58:20", "+1a", "14:58:20");
+    row("one-digit zone", "14:58:20", "-7", "07:58:20");
+    row("line break after the time", "07:05:09\r\n", "+02", "09:05:09");
+    row("longer reply cut to 8", "14:58:20 and more", "+0", "14:58:20");
+    row("blank inside the minutes", "14:5 8:2", "+01", "15:58:2");
+    // Without a two-digit hour 00..23 nothing is shifted.
+    row("hour 24", "24:00:00", "+01", "24:00:00");
+    row("html page", "<html><body>503</body></html>", "+0", "<html><b");
+    row("message with line break", "Err or\r\nmore", "+01", "Error");
+    row("fullwidth digits", "\uFF11\uFF12:00:00", "+01", "\uFF11\uFF12:00:00");
+    // The eighth unit is half of an emoji: that half is dropped.
+    row("surrogate pair cut at 8", "a\U0001F600\U0001F600\U0001F600\U0001F600", "+0",
+        "a\U0001F600\U0001F600\U0001F600");
 }
 
 void TestScheduleRules::convertToZone()
@@ -248,199 +116,83 @@ void TestScheduleRules::convertToZone()
     QCOMPARE(kelvo::schedule::convertToZone(raw, zone), expected);
 }
 
-void TestScheduleRules::convertToZoneAllEntries()
+void TestScheduleRules::convertToZoneSurvivesGarbage()
 {
-    // 12:34:56 GMT in each of the 25 zones, in the order of the list; the
-    // hour wraps both ways at the two ends.
-    const QStringList entries = {"+12", "+11", "+10", "+09", "+08", "+07", "+06", "+05", "+04",
-                                 "+03", "+02", "+01", "+0",  "-01", "-02", "-03", "-04", "-05",
-                                 "-06", "-07", "-08", "-09", "-10", "-11", "-12"};
-    const QStringList hours = {"00", "23", "22", "21", "20", "19", "18", "17", "16",
-                               "15", "14", "13", "12", "11", "10", "09", "08", "07",
-                               "06", "05", "04", "03", "02", "01", "00"};
-    QCOMPARE(entries.size(), 25);
-    QCOMPARE(hours.size(), entries.size());
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        QCOMPARE(kelvo::schedule::convertToZone(QStringLiteral("12:34:56"), entries[i]),
-                 hours[i] + QStringLiteral(":34:56"));
-    }
-}
-
-void TestScheduleRules::convertToZoneGarbage_data()
-{
-    QTest::addColumn<QString>("raw");
-    QTest::addColumn<QString>("zone");
-    QTest::addColumn<QString>("expected");
-
-    // Without a two-digit hour 00..23 nothing is shifted: the first eight
-    // characters are shown, less spaces and control characters.
-    QTest::newRow("empty") << ""
-                           << "+05"
-                           << "";
-    QTest::newRow("one character") << "7"
-                                   << "+05"
-                                   << "7";
-    QTest::newRow("line break only") << "\r\n"
-                                     << "+05"
-                                     << "";
-    QTest::newRow("word") << "error"
-                          << "+05"
-                          << "error";
-    QTest::newRow("letters in time shape") << "ab:cd:ef"
-                                           << "-03"
-                                           << "ab:cd:ef";
-    QTest::newRow("one-digit hour") << "9:00:00"
-                                    << "+01"
-                                    << "9:00:00";
-    QTest::newRow("hour 24") << "24:00:00"
-                             << "+01"
-                             << "24:00:00";
-    QTest::newRow("hour 99") << "99:59:59"
-                             << "-12"
-                             << "99:59:59";
-    QTest::newRow("signed hour") << "+5:00:00"
-                                 << "+01"
-                                 << "+5:00:00";
-    QTest::newRow("html page") << "<html><body>503</body></html>"
-                               << "+0"
-                               << "<html><b";
-    QTest::newRow("message with line break") << "Err or\r\nmore"
-                                             << "+01"
-                                             << "Error";
-    QTest::newRow("tab before the hour") << "\t12:00:00"
-                                         << "+01"
-                                         << "12:00:0";
-    QTest::newRow("nul characters") << QString(3, QChar(0)) << "+01"
-                                    << "";
-    QTest::newRow("fullwidth digits")
-        << QString(QChar(0xFF11)) + QChar(0xFF12) + QStringLiteral(":00:00") << "+01"
-        << QString(QChar(0xFF11)) + QChar(0xFF12) + QStringLiteral(":00:00");
-    // Four emoji fill exactly eight UTF-16 units; one more character in front
-    // would cut the fourth in half, so that half is dropped.
-    QTest::newRow("surrogate pair cut at 8")
-        << QString(QStringLiteral("a") + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(4)) << "+0"
-        << QString(QStringLiteral("a") + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(3));
-}
-
-void TestScheduleRules::convertToZoneGarbage()
-{
-    QFETCH(QString, raw);
-    QFETCH(QString, zone);
-    QFETCH(QString, expected);
-    QCOMPARE(kelvo::schedule::convertToZone(raw, zone), expected);
-}
-
-void TestScheduleRules::convertToZoneFuzz()
-{
-    // Fixed seed: the same texts every run.
+    // Random texts from a fixed seed: no crash, at most 8 characters, no spaces.
     QRandomGenerator random(20260302);
-    const QString alphabet = QStringLiteral("0123456789:: +-\t\r\n\x01xZ") + QChar(0xD83D) +
-                             QChar(0xDE00) + QChar(0x0665) + QChar(0);
-    const QStringList zones = {"+12", "+05", "+0", "-07", "-12", "", "+99", "--", "1"};
-    for (int i = 0; i < 20000; ++i) {
+    const QString alphabet = u"0123456789:: +-\t\r\n\x01xZ\xD83D\xDE00\x0665"_s + QChar(0);
+    const QStringList zones = {"+12", "+05", "+0", "-07", "-12", "", "+99", "--"};
+    for (int i = 0; i < 5000; ++i) {
         QString raw;
-        const int length = random.bounded(14);
-        for (int k = 0; k < length; ++k) {
+        for (int k = random.bounded(14); k > 0; --k)
             raw += alphabet[random.bounded(int(alphabet.size()))];
-        }
-        const QString zone = zones[random.bounded(int(zones.size()))];
-        const QString shown = kelvo::schedule::convertToZone(raw, zone);
-        QVERIFY2(shown.size() <= 8, qPrintable(raw));
-        QVERIFY2(!shown.contains(QLatin1Char(' ')), qPrintable(raw));
-        const int offset = kelvo::schedule::zoneOffsetHours(zone);
-        QVERIFY(offset >= -12 && offset <= 12);
-        // Whenever a shifted hour is shown, it is a real hour of the day.
-        const QString compact = ElimSpaces(raw);
-        const bool hasHour = compact.size() >= 2 && compact[0].isDigit() && compact[1].isDigit() &&
-                             compact[0].unicode() < 128 && compact[1].unicode() < 128 &&
-                             compact.left(2).toInt() < 24;
-        if (hasHour) {
-            const int hour = shown.left(2).toInt();
-            QVERIFY2(hour >= 0 && hour <= 23 && shown[0].isDigit() && shown[1].isDigit(),
-                     qPrintable(raw + QStringLiteral(" -> ") + shown));
-        }
+        const QString shown = kelvo::schedule::convertToZone(raw, zones[random.bounded(8)]);
+        QVERIFY2(shown.size() <= 8 && !shown.contains(u' '), qPrintable(raw));
     }
 }
 
-// ------------------------------------------------------------ next check
-
-void TestScheduleRules::ladder_data()
+void TestScheduleRules::nextCheck_data()
 {
-    QTest::addColumn<int>("minute");
-    QTest::addColumn<int>("target"); // 60: minute 0 of the next hour
-
-    for (int minute = 0; minute < 60; ++minute) {
-        QTest::addRow("minute %02d", minute) << minute << ladderTarget(minute);
-    }
-}
-
-void TestScheduleRules::ladder()
-{
-    QFETCH(int, minute);
-    QFETCH(int, target);
-
-    // Seconds and milliseconds must not leak into the due moment.
-    const QDateTime now = utcAt(14, minute, 37, 250);
-    const NextCheck check = nextCheckByLadder(now);
-
-    const int hour = target == 60 ? 15 : 14;
-    const int targetMinute = target % 60;
-    QCOMPARE(check.hour, hour);
-    QCOMPARE(check.minute, targetMinute);
-    QCOMPARE(check.text, QStringLiteral("%1:%2:00")
-                             .arg(hour, 2, 10, QLatin1Char('0'))
-                             .arg(targetMinute, 2, 10, QLatin1Char('0')));
-    QCOMPARE(check.due, utcAt(hour, targetMinute));
-    // Minutes 0 to 2 are due at once; every other minute waits.
-    QCOMPARE(isCheckDue(now, check.due), minute <= 2);
-}
-
-void TestScheduleRules::ladderWrapsAtMidnight()
-{
-    const NextCheck check = nextCheckByLadder(utcAt(23, 59, 30));
-    QCOMPARE(check.hour, 0);
-    QCOMPARE(check.minute, 0);
-    QCOMPARE(check.text, QStringLiteral("00:00:00"));
-    QCOMPARE(check.due, utcAt(kDay.addDays(1), 0, 0));
-}
-
-void TestScheduleRules::afterChange_data()
-{
-    QTest::addColumn<int>("hour");
-    QTest::addColumn<int>("minute");
+    QTest::addColumn<int>("rule");
+    QTest::addColumn<QDateTime>("now");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QDateTime>("due");
 
-    QTest::newRow("09:00") << 9 << 0 << "09:58:00";
-    QTest::newRow("14:20") << 14 << 20 << "14:58:00";
-    QTest::newRow("14:57") << 14 << 57 << "14:58:00";
-    QTest::newRow("14:58") << 14 << 58 << "14:58:00";
-    QTest::newRow("14:59") << 14 << 59 << "14:58:00";
-    QTest::newRow("23:59") << 23 << 59 << "23:58:00";
-    QTest::newRow("00:10") << 0 << 10 << "00:58:00";
-}
-
-void TestScheduleRules::afterChange()
-{
-    QFETCH(int, hour);
-    QFETCH(int, minute);
-    QFETCH(QString, text);
-
-    const QDateTime now = utcAt(hour, minute, 45, 999);
-    const NextCheck check = nextCheckAfterChange(now);
-    QCOMPARE(check.hour, hour);
-    QCOMPARE(check.minute, 58);
-    QCOMPARE(check.text, text);
-    QCOMPARE(check.due, utcAt(hour, 58));
-    QCOMPARE(isCheckDue(now, check.due), minute >= 58);
-}
-
-void TestScheduleRules::invalidClock()
-{
-    for (const NextCheck& check : {nextCheckByLadder(QDateTime()), nextCheckAfterChange({})}) {
-        QVERIFY(check.text.isEmpty());
-        QVERIFY(!check.due.isValid());
-        QVERIFY(isCheckDue(utcAt(12, 0), check.due));
+    // The ladder: minute now -> minute of the next check; 60 is minute 0 of
+    // the next hour. Seconds and milliseconds must not leak into the moment.
+    static const int ladder[60] = {0,  1,  2,  4,  5,  10, 10, 10, 10, 10, 15, 15, 15, 15, 15,
+                                   20, 20, 20, 20, 20, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30,
+                                   40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 50, 50, 50, 50, 50,
+                                   50, 50, 50, 50, 50, 58, 58, 58, 58, 58, 58, 58, 58, 59, 60};
+    for (int minute = 0; minute < 60; ++minute) {
+        const int hour = 14 + ladder[minute] / 60, target = ladder[minute] % 60;
+        QTest::addRow("ladder 14:%02d", minute)
+            << int(Ladder) << utcAt(14, minute, 37, 250)
+            << QTime(hour, target).toString(u"HH:mm:ss"_s) << utcAt(hour, target);
     }
+    QTest::newRow("ladder wraps at midnight")
+        << int(Ladder) << utcAt(23, 59, 30) << u"00:00:00"_s << utcAt(kDay.addDays(1), 0, 0);
+    QTest::newRow("change at 00:10")
+        << int(AfterChange) << utcAt(0, 10, 45, 999) << u"00:58:00"_s << utcAt(0, 58);
+    QTest::newRow("change at 14:58")
+        << int(AfterChange) << utcAt(14, 58, 45) << u"14:58:00"_s << utcAt(14, 58);
+    QTest::newRow("change at 23:59 lies back")
+        << int(AfterChange) << utcAt(23, 59, 45) << u"23:58:00"_s << utcAt(23, 58);
+
+    // Wall-clock text in Berlin; times of day in UTC.
+    const QTimeZone berlin(kBerlin);
+    const auto dst = [&](const char* name, int rule, QDate day, int h, int m, int s,
+                         const char* text, int dueH, int dueM) {
+        QTest::newRow(name) << rule << utcAt(day, h, m, s).toTimeZone(berlin)
+                            << QString::fromLatin1(text) << utcAt(day, dueH, dueM);
+    };
+    // Spring: 02:00 does not exist; the check comes one real minute later.
+    dst("spring 01:59 ladder", Ladder, kSpringForward, 0, 59, 20, "02:00:00", 1, 0);
+    dst("spring 01:59 change", AfterChange, kSpringForward, 0, 59, 0, "01:58:00", 0, 58);
+    // Autumn: the first pass of 02:xx is CEST, the second CET.
+    dst("autumn first 02:59 ladder", Ladder, kFallBack, 0, 59, 30, "03:00:00", 1, 0);
+    dst("autumn second 02:00 ladder", Ladder, kFallBack, 1, 0, 40, "02:00:00", 1, 0);
+    dst("autumn second 02:20 change", AfterChange, kFallBack, 1, 20, 0, "02:58:00", 1, 58);
+}
+
+void TestScheduleRules::nextCheck()
+{
+    QFETCH(int, rule);
+    QFETCH(QDateTime, now);
+    QFETCH(QString, text);
+    QFETCH(QDateTime, due);
+
+    const NextCheck check = applyRule(rule, now);
+    QCOMPARE(check.text, text);
+    QCOMPARE(QTime(check.hour, check.minute).toString(u"HH:mm:00"_s), text);
+    QCOMPARE(check.due.toUTC(), due.toUTC());
+    // Due from the due minute on, not a second before, whatever the wall
+    // clock reads then.
+    const QTimeZone zone = now.timeZone();
+    QCOMPARE(isCheckDue(now, check.due), due <= now);
+    QVERIFY(isCheckDue(due.addSecs(59).toTimeZone(zone), check.due));
+    if (due > now)
+        QVERIFY(!isCheckDue(due.addSecs(-1).toTimeZone(zone), check.due));
 }
 
 void TestScheduleRules::checkDue_data()
@@ -450,41 +202,20 @@ void TestScheduleRules::checkDue_data()
     QTest::addColumn<QDateTime>("checkedAt");
     QTest::addColumn<bool>("due");
 
+    // Compared as moments: across midnight, after a night asleep (the clock
+    // reads an earlier hour than the box) and with a clock set back.
     const QDate next = kDay.addDays(1);
-
-    QTest::newRow("58 set at 23:58, checked 23:58:10")
-        << int(AfterChange) << utcAt(23, 58, 5) << utcAt(23, 58, 10) << true;
-    QTest::newRow("58 set at 23:58, checked after midnight")
-        << int(AfterChange) << utcAt(23, 58, 5) << utcAt(next, 0, 0, 10) << true;
-    QTest::newRow("58 set at 23:59, checked 23:59:10")
-        << int(AfterChange) << utcAt(23, 59, 0) << utcAt(23, 59, 10) << true;
     QTest::newRow("58 set at 23:59, checked after midnight")
-        << int(AfterChange) << utcAt(23, 59, 0) << utcAt(next, 0, 0, 10) << true;
-    QTest::newRow("58 set at 23:40, checked 23:57:59")
-        << int(AfterChange) << utcAt(23, 40) << utcAt(23, 57, 59) << false;
-
-    QTest::newRow("00:00 set at 23:59, checked 23:59:50")
-        << int(Ladder) << utcAt(23, 59, 5) << utcAt(23, 59, 50, 999) << false;
-    QTest::newRow("00:00 set at 23:59, checked 00:00:00")
-        << int(Ladder) << utcAt(23, 59, 5) << utcAt(next, 0, 0) << true;
-    QTest::newRow("00:00 set at 23:59, checked 00:07")
-        << int(Ladder) << utcAt(23, 59, 5) << utcAt(next, 0, 7) << true;
-
-    QTest::newRow("14:58 set at 14:50, checked 14:57:59")
-        << int(Ladder) << utcAt(14, 50) << utcAt(14, 57, 59) << false;
-    QTest::newRow("14:58 set at 14:50, checked 14:58:00")
-        << int(Ladder) << utcAt(14, 50) << utcAt(14, 58, 0) << true;
-    QTest::newRow("14:58 set at 14:50, checked 15:00:05")
-        << int(Ladder) << utcAt(14, 50) << utcAt(15, 0, 5) << true;
-
-    // Asleep overnight: the clock reads an earlier hour than the box, but
-    // the moment is long past.
+        << int(AfterChange) << utcAt(23, 59) << utcAt(next, 0, 0, 10) << true;
     QTest::newRow("14:30 set yesterday, checked at 09:00")
         << int(Ladder) << utcAt(14, 20) << utcAt(next, 9, 0) << true;
     QTest::newRow("14:58 set yesterday, checked at 14:57")
         << int(AfterChange) << utcAt(14, 20) << utcAt(next, 14, 57) << true;
     QTest::newRow("checked before it was set")
         << int(Ladder) << utcAt(14, 20) << utcAt(kDay.addDays(-1), 23, 0) << false;
+    // Without a clock nothing is scheduled, and a check is due at once.
+    QTest::newRow("no clock, ladder") << int(Ladder) << QDateTime() << utcAt(12, 0) << true;
+    QTest::newRow("no clock, change") << int(AfterChange) << QDateTime() << utcAt(12, 0) << true;
 }
 
 void TestScheduleRules::checkDue()
@@ -495,72 +226,9 @@ void TestScheduleRules::checkDue()
     QFETCH(bool, due);
 
     const NextCheck check = applyRule(rule, setAt);
+    QCOMPARE(check.text.isEmpty(), !setAt.isValid());
     QCOMPARE(isCheckDue(checkedAt, check.due), due);
-}
-
-void TestScheduleRules::checkDueWithoutMoment()
-{
-    QVERIFY(isCheckDue(utcAt(0, 0), std::nullopt));
-    QVERIFY(isCheckDue(utcAt(23, 59, 59), std::nullopt));
-    QVERIFY(isCheckDue(utcAt(12, 0), QDateTime()));
-}
-
-void TestScheduleRules::daylightSaving_data()
-{
-    QTest::addColumn<int>("rule");
-    QTest::addColumn<QDateTime>("setAtUtc");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QDateTime>("dueUtc");
-
-    // Spring: 01:59 CET is 00:59 UTC; the wall clock's 02:00 does not exist,
-    // and the check comes one real minute later, at 03:00 CEST.
-    QTest::newRow("spring 01:59 ladder") << int(Ladder) << utcAt(kSpringForward, 0, 59, 20)
-                                         << "02:00:00" << utcAt(kSpringForward, 1, 0);
-    QTest::newRow("spring 01:50 ladder") << int(Ladder) << utcAt(kSpringForward, 0, 50)
-                                         << "01:58:00" << utcAt(kSpringForward, 0, 58);
-    QTest::newRow("spring 01:59 after change") << int(AfterChange) << utcAt(kSpringForward, 0, 59)
-                                               << "01:58:00" << utcAt(kSpringForward, 0, 58);
-    QTest::newRow("spring 03:00 ladder")
-        << int(Ladder) << utcAt(kSpringForward, 1, 0) << "03:00:00" << utcAt(kSpringForward, 1, 0);
-    QTest::newRow("spring 03:05 ladder")
-        << int(Ladder) << utcAt(kSpringForward, 1, 5) << "03:10:00" << utcAt(kSpringForward, 1, 10);
-
-    // Autumn, first pass of 02:xx (CEST, UTC+2).
-    QTest::newRow("autumn first 02:59 ladder")
-        << int(Ladder) << utcAt(kFallBack, 0, 59, 30) << "03:00:00" << utcAt(kFallBack, 1, 0);
-    QTest::newRow("autumn first 02:50 ladder")
-        << int(Ladder) << utcAt(kFallBack, 0, 50) << "02:58:00" << utcAt(kFallBack, 0, 58);
-    QTest::newRow("autumn first 02:59 after change")
-        << int(AfterChange) << utcAt(kFallBack, 0, 59) << "02:58:00" << utcAt(kFallBack, 0, 58);
-    // Second pass of 02:xx (CET, UTC+1).
-    QTest::newRow("autumn second 02:00 ladder")
-        << int(Ladder) << utcAt(kFallBack, 1, 0, 40) << "02:00:00" << utcAt(kFallBack, 1, 0);
-    QTest::newRow("autumn second 02:20 after change")
-        << int(AfterChange) << utcAt(kFallBack, 1, 20) << "02:58:00" << utcAt(kFallBack, 1, 58);
-    QTest::newRow("autumn second 02:59 ladder")
-        << int(Ladder) << utcAt(kFallBack, 1, 59, 30) << "03:00:00" << utcAt(kFallBack, 2, 0);
-}
-
-void TestScheduleRules::daylightSaving()
-{
-    QFETCH(int, rule);
-    QFETCH(QDateTime, setAtUtc);
-    QFETCH(QString, text);
-    QFETCH(QDateTime, dueUtc);
-
-    const QTimeZone berlin(kBerlin);
-    const QDateTime setAt = setAtUtc.toTimeZone(berlin);
-    const NextCheck check = applyRule(rule, setAt);
-    QCOMPARE(check.text, text);
-    QCOMPARE(check.due.toUTC(), dueUtc);
-
-    // Not due a moment before, due from the due minute on, whatever the wall
-    // clock reads then.
-    if (dueUtc > setAtUtc) {
-        QVERIFY(!isCheckDue(dueUtc.addSecs(-1).toTimeZone(berlin), check.due));
-    }
-    QVERIFY(isCheckDue(dueUtc.toTimeZone(berlin), check.due));
-    QVERIFY(isCheckDue(dueUtc.addSecs(59).toTimeZone(berlin), check.due));
+    QVERIFY(isCheckDue(checkedAt, std::nullopt));
 }
 
 QTEST_APPLESS_MAIN(TestScheduleRules)

@@ -15,12 +15,6 @@ using namespace kelvo::test;
 
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestFetchSignals : public QObject {
@@ -65,9 +59,7 @@ void TestFetchSignals::cleanup()
 
 void TestFetchSignals::fetch(const QByteArray& reply)
 {
-    HttpResponse response;
-    response.body = reply;
-    m_server->setResponse(response);
+    m_server->setResponse(respond(200, reply));
     const int before = m_server->requestCount();
     m_f->form->FetchSignals();
     QTRY_VERIFY(m_server->requestCount() == before + 1 &&
@@ -96,7 +88,7 @@ void TestFetchSignals::firstReplySetsTheKeyWithoutAlarm()
     QCOMPARE(form.FGrid->TextMatrix(1, 4), QStringLiteral("1.0842"));
     QCOMPARE(form.OldOrders, QStringLiteral("Long"));
     QCOMPARE(form.ButTestSound->text(), QStringLiteral("Test Alarm"));
-    QCOMPARE(readAll(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))),
+    QCOMPARE(readFile(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))),
              QByteArray("Long,2026-12-04,14:00,1.0842,14:05:00\r\n"));
     QVERIFY(!QFile::exists(m_f->exportFile(QStringLiteral("Kelvo-Hourly.csv"))));
 }
@@ -131,7 +123,7 @@ void TestFetchSignals::entryPriceAloneIsNoChangeButRewritesTheFiles()
     QCOMPARE(form.ButTestSound->text(), QStringLiteral("Test Alarm"));
     QCOMPARE(form.FGrid->TextMatrix(1, 4), QStringLiteral("1.5"));
     QCOMPARE(form.FGrid->TextMatrix(2, 4), QStringLiteral("2.9"));
-    QCOMPARE(readAll(m_f->exportFile(QStringLiteral("Kelvo-Hourly.csv"))),
+    QCOMPARE(readFile(m_f->exportFile(QStringLiteral("Kelvo-Hourly.csv"))),
              QByteArray("Long,d,t,1.5,11:00:00\r\n"));
 }
 
@@ -152,12 +144,12 @@ void TestFetchSignals::emptyReplyChangesNothing()
     MainForm& form = *m_f->form;
     form.BoxLast->setText(QStringLiteral("10:00:00"));
     fetch("Long,d,t,1");
-    const QByteArray file = readAll(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv")));
+    const QByteArray file = readFile(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv")));
     form.BoxLast->setText(QStringLiteral("11:00:00"));
     fetch("");
     QCOMPARE(form.FGrid->TextMatrix(1, 1), QStringLiteral("Long"));
     QCOMPARE(form.OldOrders, QStringLiteral("Long"));
-    QCOMPARE(readAll(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))), file);
+    QCOMPARE(readFile(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))), file);
 }
 
 void TestFetchSignals::oneBeepPerCallWithCheckSound()
@@ -191,7 +183,7 @@ void TestFetchSignals::uncheckedSignalAlarmStillRestoresAndWrites()
     QVERIFY(form.isVisible());
     QCOMPARE(form.OldOrders, QStringLiteral("Short"));
     QCOMPARE(form.ButTestSound->text(), QStringLiteral("Test Alarm"));
-    QVERIFY(readAll(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))).startsWith("Short,"));
+    QVERIFY(readFile(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))).startsWith("Short,"));
     // "Test Alarm" still works by hand.
     form.ButTestSound_Click();
     QCOMPARE(form.ButTestSound->text(), QStringLiteral("Stop Alarm"));
@@ -208,7 +200,8 @@ void TestFetchSignals::shortReplyIsNoChange_data()
 
     QTest::newRow("hourly without field 5")
         << 2 << QByteArray("Long,d,t,1,Flat,d,t,2") << QByteArray("Short,d2,t2,9")
-        << QStringList{"Short", "Flat"} << QByteArray("Short,d2,t2,9,12:00:00\r\n") << QByteArray();
+        << QStringList{"Short", "Flat"} << QByteArray("Short,d2,t2,9,12:00:00\r\n")
+        << QByteArray("<unreadable>"); // never written
     QTest::newRow("both without field 9")
         << 3 << QByteArray("Long,d,t,1,Flat,d,t,2,Long,d,t,3")
         << QByteArray("Short,d2,t2,9,Long,d2,t2,8") << QStringList{"Short", "Long", "Long"}
@@ -238,8 +231,8 @@ void TestFetchSignals::shortReplyIsNoChange()
     QCOMPARE(form.ButTestSound->text(), QStringLiteral("Test Alarm"));
     for (int row = 1; row <= rows.size(); ++row)
         QCOMPARE(form.FGrid->TextMatrix(row, 1), rows.at(row - 1));
-    QCOMPARE(readAll(m_f->exportFile(QStringLiteral("Kelvo-Hourly.csv"))), hourly);
-    QCOMPARE(readAll(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))), daily);
+    QCOMPARE(readFile(m_f->exportFile(QStringLiteral("Kelvo-Hourly.csv"))), hourly);
+    QCOMPARE(readFile(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))), daily);
 }
 
 void TestFetchSignals::signalRequestCarriesTheLogin()
@@ -256,7 +249,7 @@ void TestFetchSignals::trailingLineBreakStaysOutOfTheExport()
     m_f->form->BoxLast->setText(QStringLiteral("10:00:00"));
     fetch("Long,d,t,1.25\r\n");
     QCOMPARE(m_f->form->FGrid->TextMatrix(1, 4), QStringLiteral("1.25"));
-    QCOMPARE(readAll(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))),
+    QCOMPARE(readFile(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))),
              QByteArray("Long,d,t,1.25,10:00:00\r\n"));
 }
 
@@ -265,12 +258,12 @@ void TestFetchSignals::errorPageChangesNothing()
     m_f->signIn(1);
     MainForm& form = *m_f->form;
     fetch("Long,d,t,1");
-    const QByteArray file = readAll(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv")));
+    const QByteArray file = readFile(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv")));
     fetch("<html><body>Service, as we know it, is down, sorry</body></html>");
     QCOMPARE(form.FGrid->TextMatrix(1, 1), QStringLiteral("Long"));
     QCOMPARE(form.OldOrders, QStringLiteral("Long"));
     QCOMPARE(form.ButTestSound->text(), QStringLiteral("Test Alarm"));
-    QCOMPARE(readAll(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))), file);
+    QCOMPARE(readFile(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))), file);
 }
 
 QTEST_MAIN(TestFetchSignals)

@@ -13,17 +13,6 @@
 using namespace kelvo;
 using namespace kelvo::test;
 
-namespace {
-HttpResponse respond(int status, const QByteArray& body, int delayMs = 0)
-{
-    HttpResponse r;
-    r.status = status;
-    r.body = body;
-    r.delayMs = delayMs;
-    return r;
-}
-} // namespace
-
 class TestLogin : public QObject {
     Q_OBJECT
 private slots:

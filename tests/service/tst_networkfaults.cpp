@@ -17,21 +17,6 @@ using namespace kelvo::test;
 
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-HttpResponse respond(int status, const QByteArray& body, int delayMs = 0)
-{
-    HttpResponse r;
-    r.status = status;
-    r.body = body;
-    r.delayMs = delayMs;
-    return r;
-}
-
 QByteArray garbage(int size)
 {
     QByteArray bytes(size, '\0');
@@ -108,8 +93,8 @@ void TestNetworkFaults::faultMidSession()
     f.fakes.messageBox->shown.clear(); // the first start's settings message
     const QString daily = f.exportFile(QStringLiteral("Kelvo-Daily.csv"));
     const QString hourly = f.exportFile(QStringLiteral("Kelvo-Hourly.csv"));
-    const QByteArray goodDaily = readAll(daily);
-    const QByteArray goodHourly = readAll(hourly);
+    const QByteArray goodDaily = readFile(daily);
+    const QByteArray goodHourly = readFile(hourly);
     QCOMPARE(goodDaily, QByteArray("Short,2026-03-02,09:00,1.1003,09:00:00\r\n"));
 
     // The service's data moves on while it misbehaves.
@@ -156,8 +141,8 @@ void TestNetworkFaults::faultMidSession()
     QVERIFY(f.runFor(minutes * 60));
     QVERIFY(f.form->isVisible());
     QVERIFY(f.fakes.messageBox->shown.isEmpty());
-    QCOMPARE(readAll(daily), goodDaily);
-    QCOMPARE(readAll(hourly), goodHourly);
+    QCOMPARE(readFile(daily), goodDaily);
+    QCOMPARE(readFile(hourly), goodHourly);
     QCOMPARE(f.form->FGrid->TextMatrix(3, 1), QStringLiteral("Short"));
     QVERIFY(!f.form->BoxNext->text().isEmpty());
 
@@ -167,8 +152,8 @@ void TestNetworkFaults::faultMidSession()
     service.setTime(newTime);
     service.setSignals(newSignals);
     QVERIFY(f.runFor(60 * 60));
-    QCOMPARE(readAll(daily), QByteArray("Long,2026-03-02,10:00,1.2003,10:00:00\r\n"));
-    QCOMPARE(readAll(hourly), QByteArray("Short,2026-03-02,10:00,1.2001,10:00:00\r\n"));
+    QCOMPARE(readFile(daily), QByteArray("Long,2026-03-02,10:00,1.2003,10:00:00\r\n"));
+    QCOMPARE(readFile(hourly), QByteArray("Short,2026-03-02,10:00,1.2001,10:00:00\r\n"));
     QCOMPARE(f.form->ButTestSound->text(), QStringLiteral("Stop Alarm"));
     QVERIFY(f.fakes.messageBox->shown.isEmpty());
 }

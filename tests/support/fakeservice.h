@@ -32,11 +32,7 @@ public:
 
     void setTime(const QByteArray& body, int status = 200, int delayMs = 0)
     {
-        QMutexLocker lock(&m_mutex);
-        m_timeResponse = HttpResponse();
-        m_timeResponse.body = body;
-        m_timeResponse.status = status;
-        m_timeResponse.delayMs = delayMs;
+        setTimeResponse(respond(status, body, delayMs));
     }
     void setTimeResponse(const HttpResponse& response)
     {
@@ -45,11 +41,7 @@ public:
     }
     void setSignals(const QByteArray& body, int status = 200, int delayMs = 0)
     {
-        QMutexLocker lock(&m_mutex);
-        m_signalResponse = HttpResponse();
-        m_signalResponse.body = body;
-        m_signalResponse.status = status;
-        m_signalResponse.delayMs = delayMs;
+        setSignalResponse(respond(status, body, delayMs));
     }
     void setSignalResponse(const HttpResponse& response)
     {

@@ -6,12 +6,20 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
 
 namespace kelvo::test {
+
+// The whole file, or "<unreadable>" when it cannot be opened.
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
 
 // A window under test, started in a fresh folder of its own with the
 // platform doubles. Its timers never fire by themselves: tests call the

@@ -36,6 +36,16 @@ struct HttpResponse {
     QList<std::pair<QByteArray, QByteArray>> headers;
 };
 
+// A plain answer: a status, a body, and how long to wait before sending it.
+inline HttpResponse respond(int status, const QByteArray& body, int delayMs = 0)
+{
+    HttpResponse response;
+    response.status = status;
+    response.body = body;
+    response.delayMs = delayMs;
+    return response;
+}
+
 class TestHttpServer {
 public:
     // Called on the server thread with the request line's target, e.g.
