@@ -33,17 +33,26 @@ export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1:detect_l
 export UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
 unset QT_QPA_PLATFORM # only QtCore is linked
 
-failed=0
-summary=()
+# The targets run side by side, each for the full time.
+pids=()
 for target in "${targets[@]}"; do
   corpus="$work/$target"
   cp -r "$root/fuzz/corpus/$target" "$corpus"
-  log="$logs/$target.log"
-  status=0
   "$build/fuzz/$target" "$corpus" \
     -dict="$root/fuzz/$target.dict" \
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
-    -artifact_prefix="$artifacts/$target-" -print_final_stats=1 >"$log" 2>&1 || status=$?
+    -artifact_prefix="$artifacts/$target-" -print_final_stats=1 >"$logs/$target.log" 2>&1 &
+  pids+=($!)
+done
+
+failed=0
+summary=()
+for i in "${!targets[@]}"; do
+  target=${targets[$i]}
+  corpus="$work/$target"
+  log="$logs/$target.log"
+  status=0
+  wait "${pids[$i]}" || status=$?
 
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")

@@ -26,7 +26,7 @@ run_suite() { # run_suite <build-folder> <name> [cmake options...]
 
 run_suite "$root/build-tests" plain -DKELVO_SANITIZE=OFF
 
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 run_suite "$root/build-asan" sanitizers -DKELVO_SANITIZE=ON
 unset ASAN_OPTIONS UBSAN_OPTIONS
