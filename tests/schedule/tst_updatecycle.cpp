@@ -28,7 +28,6 @@ private slots:
     void nonZeroZoneDoesNotChangeTheSchedule();
     void slowServerIsStillHeard();
     void checkTimerWaitsForTheNextCheck();
-    void checkTimerAfterMidnight();
     void replyIsShownInTheChosenZone();
 
 private:
@@ -218,31 +217,6 @@ void TestUpdateCycle::checkTimerWaitsForTheNextCheck()
     check();
     QCOMPARE(m_service->timeRequests(), 2);
     QCOMPARE(form.BoxNext->text(), QStringLiteral("09:59:00"));
-}
-
-void TestUpdateCycle::checkTimerAfterMidnight()
-{
-    MainForm& form = *m_f->form;
-    clockAt(23, 58, 30);
-    tick(); // changed: next check 23:58, already due
-    QCOMPARE(form.BoxNext->text(), QStringLiteral("23:58:00"));
-    // The machine sleeps over midnight; a check of 23:58 is due the moment
-    // it wakes, not at 23:58 of the next day.
-    clockAt(0, 1, 0, 1);
-    check();
-    QCOMPARE(m_service->timeRequests(), 2);
-    QCOMPARE(form.BoxNext->text(), QStringLiteral("00:01:00"));
-    // A next check of 00:00 set at 23:59 is not due before midnight.
-    clockAt(23, 59, 0, 1);
-    check();
-    QCOMPARE(form.BoxNext->text(), QStringLiteral("00:00:00"));
-    const int before = m_service->timeRequests();
-    clockAt(23, 59, 50, 1);
-    check();
-    QCOMPARE(m_service->timeRequests(), before);
-    clockAt(0, 0, 0, 2);
-    check();
-    QCOMPARE(m_service->timeRequests(), before + 1);
 }
 
 void TestUpdateCycle::replyIsShownInTheChosenZone()

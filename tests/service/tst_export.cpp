@@ -1,7 +1,6 @@
 // The export files: their names, their one line, and what happens to them
 // when a reply is short or the folder refuses to be written.
 
-#include "restricteddir.h"
 #include "service/exportfile.h"
 #include "service/protocol.h"
 
@@ -12,7 +11,6 @@
 
 using namespace kelvo;
 using namespace kelvo::exporting;
-using namespace kelvo::test;
 
 using FileMap = QMap<QString, QByteArray>;
 Q_DECLARE_METATYPE(FileMap)
@@ -43,7 +41,6 @@ private slots:
     void paths_data();
     void paths();
     void emptyFolderMeansTheCurrentFolder();
-    void unwritableFolderLosesNothing();
 };
 
 void TestExport::filesForAReply_data()
@@ -139,26 +136,6 @@ void TestExport::emptyFolderMeansTheCurrentFolder()
     writeExports(QString(), 1, {"Long", "d", "t", "1.5"}, QStringLiteral("10:00:00"));
     QDir::setCurrent(previous);
     QCOMPARE(filesIn(dir.path()), (FileMap{{kDaily, "Long,d,t,1.5,10:00:00\r\n"}}));
-}
-
-void TestExport::unwritableFolderLosesNothing()
-{
-    QTemporaryDir base;
-    const FileMap old = {{kDaily, "Flat,2026-12-01,10:00,1.0001,09:00:00\r\n"},
-                         {kHourly, "Flat,2026-12-01,11:00,1.0002,09:00:00\r\n"}};
-    RestrictedDir dir(base.filePath(QStringLiteral("ro")), RestrictedDir::ReadOnly, old);
-    if (!dir.isReady())
-        QSKIP(qPrintable(dir.reason()));
-    const auto results = writeExports(
-        dir.path(), 3,
-        protocol::splitSignalReply(QStringLiteral("H,d1,t1,1.1,F,d2,t2,2.2,D,d3,t3,3.3")),
-        QStringLiteral("15:05:00"));
-    QCOMPARE(results.size(), 2);
-    for (const ExportResult& result : results) {
-        QCOMPARE(result.outcome, ExportResult::Failed);
-        QVERIFY(!result.error.isEmpty());
-    }
-    QCOMPARE(filesIn(dir.path()), old);
 }
 
 QTEST_MAIN(TestExport)

@@ -35,7 +35,6 @@ private slots:
     void shortReplyIsNoChange();
     void signalRequestCarriesTheLogin();
     void trailingLineBreakStaysOutOfTheExport();
-    void errorPageChangesNothing();
 
 private:
     void fetch(const QByteArray& reply);
@@ -251,19 +250,6 @@ void TestFetchSignals::trailingLineBreakStaysOutOfTheExport()
     QCOMPARE(m_f->form->FGrid->TextMatrix(1, 4), QStringLiteral("1.25"));
     QCOMPARE(readFile(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))),
              QByteArray("Long,d,t,1.25,10:00:00\r\n"));
-}
-
-void TestFetchSignals::errorPageChangesNothing()
-{
-    m_f->signIn(1);
-    MainForm& form = *m_f->form;
-    fetch("Long,d,t,1");
-    const QByteArray file = readFile(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv")));
-    fetch("<html><body>Service, as we know it, is down, sorry</body></html>");
-    QCOMPARE(form.FGrid->TextMatrix(1, 1), QStringLiteral("Long"));
-    QCOMPARE(form.OldOrders, QStringLiteral("Long"));
-    QCOMPARE(form.ButTestSound->text(), QStringLiteral("Test Alarm"));
-    QCOMPARE(readFile(m_f->exportFile(QStringLiteral("Kelvo-Daily.csv"))), file);
 }
 
 QTEST_MAIN(TestFetchSignals)
