@@ -6,15 +6,14 @@
 
 namespace kelvo {
 namespace {
-const QString kStopAlarm = QStringLiteral("Stop Alarm");
-const QString kTestAlarm = QStringLiteral("Test Alarm");
 const QString kAlarmFile = QStringLiteral("Alarm.wav");
 } // namespace
 
 void MainForm::AlarmStep()
 {
-    const alerts::AlarmTick tick = alerts::alarmTick(ButTestSound->text() == kStopAlarm,
-                                                     config::FileExists(kAlarmFile), TimerCounter);
+    const alerts::AlarmTick tick =
+        alerts::alarmTick(ButTestSound->text() == alerts::stopAlarmCaption(),
+                          config::FileExists(kAlarmFile), TimerCounter);
     TimerCounter = tick.counter;
     switch (tick.action) {
     case alerts::AlarmAction::PlaySound:
@@ -30,10 +29,10 @@ void MainForm::AlarmStep()
 
 void MainForm::ButTestSound_Click()
 {
-    if (ButTestSound->text() == kStopAlarm)
-        ButTestSound->setText(kTestAlarm);
-    else if (ButTestSound->text() == kTestAlarm)
-        ButTestSound->setText(kStopAlarm);
+    if (ButTestSound->text() == alerts::stopAlarmCaption())
+        ButTestSound->setText(alerts::testAlarmCaption());
+    else if (ButTestSound->text() == alerts::testAlarmCaption())
+        ButTestSound->setText(alerts::stopAlarmCaption());
 }
 
 bool MainForm::PlayWAV(const QString& FileName)

@@ -2,6 +2,16 @@
 
 namespace kelvo::alerts {
 
+QString stopAlarmCaption()
+{
+    return QStringLiteral("Stop Alarm");
+}
+
+QString testAlarmCaption()
+{
+    return QStringLiteral("Test Alarm");
+}
+
 AlarmTick alarmTick(bool alarmOn, bool soundFileExists, int counter)
 {
     if (!alarmOn) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // The pacing of the repeating alarm, one step per one-second tick, as a plain
 // function of the alarm state and the pacing counter.
 namespace kelvo::alerts {
@@ -13,6 +15,11 @@ struct AlarmTick {
 
 // Ticks per repetition of the alarm sound.
 inline constexpr int kAlarmPeriodTicks = 23;
+
+// The alarm is on while its button offers to stop it, off while it offers a
+// test: the caption is the alarm's state.
+QString stopAlarmCaption();
+QString testAlarmCaption();
 
 // One tick of the alarm.
 // - Alarm off: nothing; the counter keeps its value.

@@ -1,6 +1,8 @@
 #include "app/mainform.h"
 
+#include "alerts/alarmpacing.h"
 #include "config/configfile.h"
+#include "platform/twips.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -17,11 +19,6 @@
 
 namespace kelvo {
 namespace {
-
-int twipsToPixels(int twips)
-{
-    return (twips + MainForm::kTwipsPerPixel / 2) / MainForm::kTwipsPerPixel;
-}
 
 QFont defaultFont()
 {
@@ -196,7 +193,7 @@ void MainForm::createControls()
     CheckSound = checkBox(1440, 1800);
     CheckAlarm = checkBox(1440, 2040);
     CheckText = checkBox(1440, 2280);
-    ButTestSound = button(QStringLiteral("Test Alarm"), 1800, 1920, 1095, 255);
+    ButTestSound = button(alerts::testAlarmCaption(), 1800, 1920, 1095, 255);
     ButMinimize = button(QStringLiteral("Minimize"), 1800, 2280, 1095, 255);
     ButManUpdate = button(QStringLiteral("Manual Update"), 5880, 2400, 1335, 255);
     ButExit = button(QStringLiteral("Exit"), 7560, 2400, 1095, 255);

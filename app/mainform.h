@@ -29,7 +29,6 @@ public:
     MainForm(Platform platform, const QUrl& serviceUrl, QWidget* parent = nullptr);
     ~MainForm() override;
 
-    static constexpr int kTwipsPerPixel = 15;
     static const QStringList& timeZoneEntries();
     static const QStringList& systemNames();
 

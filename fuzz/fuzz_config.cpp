@@ -2,19 +2,12 @@
 // must agree with the line parsers; whatever it accepts must survive being
 // written back and read again.
 #include "config/configfile.h"
-
-#include <cstdint>
-#include <cstdlib>
+#include "fuzzcheck.h"
 
 using namespace kelvo::config;
+using kelvo::fuzz::require;
 
 namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 // Stands in for the file system: the answer depends on the text alone.
 bool evenLengthExists(const QString& folder)
@@ -84,9 +77,8 @@ void checkFolderText(const QString& text)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QByteArray bytes = kelvo::fuzz::bytesOf(data, size);
     checkLoad(bytes);
-    checkFolderText(QString::fromUtf8(bytes));
-    checkFolderText(QString::fromLatin1(bytes));
+    kelvo::fuzz::forBothDecodings(bytes, checkFolderText);
     return 0;
 }

@@ -1,20 +1,13 @@
 // A signal reply as the service (or anything between it and us) may send it:
 // splitting, the signal key of every system and the export lines.
+#include "fuzzcheck.h"
 #include "service/exportfile.h"
 #include "service/protocol.h"
 
-#include <cstdint>
-#include <cstdlib>
-
 using namespace kelvo;
+using kelvo::fuzz::require;
 
 namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 void checkKeys(const QStringList& fields)
 {
@@ -87,8 +80,6 @@ void checkReply(const QString& reply)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    checkReply(QString::fromUtf8(bytes));
-    checkReply(QString::fromLatin1(bytes));
+    fuzz::forBothDecodings(fuzz::bytesOf(data, size), checkReply);
     return 0;
 }

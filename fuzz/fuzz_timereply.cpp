@@ -1,21 +1,15 @@
 // A time reply as the service (or a proxy's error page) may send it: the
 // validity test and the "Last Update" text for every entry of the zone list.
+#include "fuzzcheck.h"
 #include "schedule/schedulerules.h"
 #include "service/protocol.h"
 
 #include <QRegularExpression>
-#include <cstdint>
-#include <cstdlib>
 
 using namespace kelvo;
+using kelvo::fuzz::require;
 
 namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 const char* const kZoneList[] = {"+12", "+11", "+10", "+09", "+08", "+07", "+06", "+05", "+04",
                                  "+03", "+02", "+01", "+0",  "-01", "-02", "-03", "-04", "-05",
@@ -68,8 +62,6 @@ void checkReply(const QString& reply)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    checkReply(QString::fromUtf8(bytes));
-    checkReply(QString::fromLatin1(bytes));
+    fuzz::forBothDecodings(fuzz::bytesOf(data, size), checkReply);
     return 0;
 }

@@ -1,16 +1,11 @@
 #include "platform/grid.h"
 
+#include "platform/twips.h"
+
 #include <QHeaderView>
 
 namespace kelvo {
 namespace {
-
-constexpr int kTwipsPerPixel = 15;
-
-int toPixels(int twips)
-{
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
-}
 
 Qt::Alignment toQtAlignment(int flexAlignment)
 {
@@ -30,9 +25,9 @@ QtGrid::QtGrid(QWidget* parent) : QTableWidget(parent)
     horizontalHeader()->setVisible(false);
     verticalHeader()->setVisible(false);
     verticalHeader()->setMinimumSectionSize(1);
-    verticalHeader()->setDefaultSectionSize(toPixels(kRowHeightTwips));
+    verticalHeader()->setDefaultSectionSize(twipsToPixels(kRowHeightTwips));
     horizontalHeader()->setMinimumSectionSize(1);
-    horizontalHeader()->setDefaultSectionSize(toPixels(kDefaultColWidthTwips));
+    horizontalHeader()->setDefaultSectionSize(twipsToPixels(kDefaultColWidthTwips));
     // The window sizes the grid so that every row and column shows.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -83,7 +78,7 @@ int QtGrid::ColWidth(int col) const
 void QtGrid::setColWidth(int col, int twips)
 {
     if (col >= 0 && col < columnCount())
-        setColumnWidth(col, toPixels(twips));
+        setColumnWidth(col, twipsToPixels(twips));
 }
 
 int QtGrid::ColAlignment(int col) const
@@ -108,7 +103,7 @@ int QtGrid::Width() const
 void QtGrid::setWidth(int twips)
 {
     m_widthTwips = twips;
-    setFixedWidth(toPixels(twips));
+    setFixedWidth(twipsToPixels(twips));
 }
 
 int QtGrid::Height() const
@@ -119,7 +114,7 @@ int QtGrid::Height() const
 void QtGrid::setHeight(int twips)
 {
     m_heightTwips = twips;
-    setFixedHeight(toPixels(twips));
+    setFixedHeight(twipsToPixels(twips));
 }
 
 void QtGrid::styleCell(int row, int col)

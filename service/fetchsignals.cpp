@@ -1,3 +1,4 @@
+#include "alerts/alarmpacing.h"
 #include "app/mainform.h"
 #include "service/exportfile.h"
 #include "service/protocol.h"
@@ -37,7 +38,7 @@ void MainForm::FetchSignals_Finished(const QString& rawReply)
     if (key && *key != OldOrders) {
         RestoreFromTray();
         if (!OldOrders.isEmpty() && CheckAlarm->isChecked())
-            ButTestSound->setText(QStringLiteral("Stop Alarm"));
+            ButTestSound->setText(alerts::stopAlarmCaption());
         OldOrders = *key;
     }
 

@@ -17,20 +17,6 @@ using namespace kelvo::test;
 
 namespace {
 
-using FileMap = QMap<QString, QByteArray>;
-
-FileMap filesIn(const QString& dir)
-{
-    FileMap files;
-    for (const QString& name : QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (name == QLatin1String("filler"))
-            continue;
-        QFile file(dir + QLatin1Char('/') + name);
-        files.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?"));
-    }
-    return files;
-}
-
 const FileMap kGoodFiles = {{"Kelvo-Daily.csv", "Short,2026-03-02,09:00,1.1003,09:00:00\r\n"},
                             {"Kelvo-Hourly.csv", "Long,2026-03-02,09:00,1.1001,09:00:00\r\n"}};
 const QByteArray kNewSignals = "Short,2026-03-02,10:00,1.2001,Flat,2026-03-02,10:00,1.2002,"

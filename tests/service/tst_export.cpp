@@ -3,6 +3,7 @@
 
 #include "service/exportfile.h"
 #include "service/protocol.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,22 +12,11 @@
 
 using namespace kelvo;
 using namespace kelvo::exporting;
+using namespace kelvo::test;
 
-using FileMap = QMap<QString, QByteArray>;
-Q_DECLARE_METATYPE(FileMap)
+Q_DECLARE_METATYPE(kelvo::test::FileMap)
 
 namespace {
-
-FileMap filesIn(const QString& dir)
-{
-    FileMap files;
-    for (const QString& name : QDir(dir).entryList(QDir::Files | QDir::Hidden)) {
-        QFile file(dir + QLatin1Char('/') + name);
-        if (file.open(QIODevice::ReadOnly))
-            files.insert(name, file.readAll());
-    }
-    return files;
-}
 
 const QString kDaily = QString::fromLatin1(kDailyFile);
 const QString kHourly = QString::fromLatin1(kHourlyFile);

@@ -2,6 +2,7 @@
 
 #include "app/mainform.h"
 #include "fakeplatform.h"
+#include "testfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,13 +14,6 @@
 #include <memory>
 
 namespace kelvo::test {
-
-// The whole file, or "<unreadable>" when it cannot be opened.
-inline QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 // A window under test, started in a fresh folder of its own with the
 // platform doubles. Its timers never fire by themselves: tests call the
