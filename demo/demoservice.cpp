@@ -272,6 +272,10 @@ ParsedOptions parseOptions(const QStringList& arguments)
             parsed.help = true;
             continue;
         }
+        if (name == QLatin1String("--manual")) {
+            parsed.options.manual = true;
+            continue;
+        }
         if (name != QLatin1String("--port") && name != QLatin1String("--period") &&
             name != QLatin1String("--seed")) {
             parsed.error = QStringLiteral("unknown option %1").arg(name);
@@ -316,11 +320,14 @@ QString usageText()
 {
     const Options defaults;
     return QStringLiteral(
-               "Usage: kelvo-demo-service [--port N] [--period SECONDS] [--seed N]\n"
+               "Usage: kelvo-demo-service [--port N] [--period SECONDS] [--seed N] [--manual]\n"
                "A local stand-in for the signal service, on 127.0.0.1 only.\n"
                "  --port N          TCP port, 0 for any free one (default %1)\n"
                "  --period SECONDS  how often the data changes, 1 to 86400 (default %2)\n"
-               "  --seed N          seed of the made-up signals (default %3)\n")
+               "  --seed N          seed of the made-up signals (default %3)\n"
+               "  --manual          the data stands still and moves on by one period\n"
+               "                    at each SIGUSR1; log lines carry the monotonic\n"
+               "                    clock in nanoseconds\n")
         .arg(defaults.port)
         .arg(defaults.period)
         .arg(defaults.seed);

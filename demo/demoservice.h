@@ -83,6 +83,9 @@ struct Options {
     int port = 8421; // 0 lets the system pick a free port
     std::int64_t period = 300;
     std::uint64_t seed = 20261206;
+    // The data stands still and moves on by one period at each SIGUSR1, so
+    // a benchmark or a demonstration decides when the signals change.
+    bool manual = false;
 };
 
 struct ParsedOptions {

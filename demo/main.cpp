@@ -21,6 +21,7 @@
 namespace {
 
 std::mutex logMutex;
+bool logMonotonic = false;
 
 void logLine(const std::string& line)
 {
@@ -35,10 +36,21 @@ std::string stampOf(std::int64_t now)
         .toStdString();
 }
 
+// Nanoseconds of the monotonic clock, which other processes on this machine
+// read too: a benchmark matches them with its own readings.
+std::string monotonicStamp()
+{
+    if (!logMonotonic)
+        return {};
+    const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
+    return "  mono=" +
+           std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(sinceBoot).count());
+}
+
 void logRequest(std::int64_t now, const httplib::Request& request, const QString& outcome)
 {
     logLine(stampOf(now) + "  " + request.method + " " + request.target + "  -> " +
-            outcome.toStdString());
+            outcome.toStdString() + monotonicStamp());
 }
 
 std::int64_t currentSeconds()
@@ -72,9 +84,19 @@ int main(int argc, char** argv)
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    if (options.manual)
+        sigaddset(&stopSignals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     const kelvo::demo::SignalService service(options.seed, options.period);
+    // With --manual the service's clock is held at the start of the current
+    // period and only moves when asked.
+    logMonotonic = options.manual;
+    std::atomic<std::int64_t> heldNow =
+        service.periodIndex(currentSeconds()) * service.periodSeconds();
+    const auto serviceNow = [&options, &heldNow] {
+        return options.manual ? heldNow.load() : currentSeconds();
+    };
     httplib::Server server;
     server.set_keep_alive_timeout(1);
     // Address reuse for a quick restart, but not port sharing: a second
@@ -84,20 +106,22 @@ int main(int argc, char** argv)
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
     });
 
-    server.Get(".*", [&service](const httplib::Request& request, httplib::Response& response) {
+    server.Get(".*", [&service, &serviceNow](const httplib::Request& request,
+                                             httplib::Response& response) {
         kelvo::demo::QueryItems query;
         for (const auto& [name, value] : request.params)
             query.emplace_back(QString::fromStdString(name), QString::fromStdString(value));
-        const std::int64_t now = currentSeconds();
+        const std::int64_t now = serviceNow();
         const kelvo::demo::Reply reply =
             service.handle(QString::fromStdString(request.path), query, now);
         response.set_content(reply.body.toStdString(), "text/plain; charset=utf-8");
         logRequest(now, request, reply.outcome);
     });
-    const auto refuseMethod = [](const httplib::Request& request, httplib::Response& response) {
+    const auto refuseMethod = [&serviceNow](const httplib::Request& request,
+                                            httplib::Response& response) {
         response.status = 405;
         response.set_content("", "text/plain");
-        logRequest(currentSeconds(), request, QStringLiteral("refused (method)"));
+        logRequest(serviceNow(), request, QStringLiteral("refused (method)"));
     };
     server.Post(".*", refuseMethod);
     server.Put(".*", refuseMethod);
@@ -122,9 +146,12 @@ int main(int argc, char** argv)
 
     std::atomic<bool> stopAsked = false;
     std::atomic<bool> listenEnded = false;
-    std::thread stopper([&server, &stopSignals, &stopAsked, &listenEnded] {
+    std::thread stopper([&server, &stopSignals, &stopAsked, &listenEnded, &heldNow, &service] {
         int received = 0;
-        sigwait(&stopSignals, &received);
+        while (sigwait(&stopSignals, &received) == 0 && received == SIGUSR1) {
+            heldNow += service.periodSeconds();
+            logLine(stampOf(heldNow) + "  moved on" + monotonicStamp());
+        }
         stopAsked = true;
         // A signal may come before the server runs, when stop() has nothing
         // to stop yet; so keep asking until listening has ended.

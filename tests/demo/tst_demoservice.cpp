@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QTimer>
 #include <QtTest>
+#include <csignal>
 #include <optional>
 
 using kelvo::demo::QueryItems;
@@ -66,6 +67,7 @@ private slots:
     void signalsStableWithinAPeriodAndChangeBetween();
     void seriesIsFixedBySeed();
     void realServiceOverHttp();
+    void manualServiceMovesOnlyWhenAsked();
 };
 
 void TestDemoService::signalRequest_data()
@@ -191,27 +193,50 @@ void TestDemoService::seriesIsFixedBySeed()
     QVERIFY(SignalService(kSeed + 1, 300).handle(kPath, query, kSundayAfternoon).body != golden);
 }
 
-void TestDemoService::realServiceOverHttp()
-{
-    QProcess service;
-    service.setProgram(QStringLiteral(KELVO_DEMO_SERVICE_BINARY));
-    service.setArguments({"--port", "0", "--period", "1"});
-    service.start();
-    QVERIFY2(service.waitForStarted(20000), qPrintable(service.errorString()));
-    const auto stopForSure = qScopeGuard([&service] {
-        if (service.state() != QProcess::NotRunning) {
-            service.kill();
-            service.waitForFinished(20000);
-        }
-    });
+namespace {
 
-    QTRY_VERIFY_WITH_TIMEOUT(service.canReadLine(), 20000);
+// Starts the service binary on a free port and returns its address, or an
+// empty one (with a test failure) when it does not come up.
+QUrl startService(QProcess& service, const QStringList& arguments)
+{
+    service.setProgram(QStringLiteral(KELVO_DEMO_SERVICE_BINARY));
+    service.setArguments(QStringList{"--port", "0"} + arguments);
+    service.start();
+    if (!service.waitForStarted(20000)) {
+        QTest::qFail(qPrintable(service.errorString()), __FILE__, __LINE__);
+        return {};
+    }
+    if (!QTest::qWaitFor([&service] { return service.canReadLine(); }, 20000)) {
+        QTest::qFail("the service printed nothing", __FILE__, __LINE__);
+        return {};
+    }
     const QString firstLine = QString::fromUtf8(service.readLine());
     const QRegularExpressionMatch listening =
         QRegularExpression(QStringLiteral("^listening on 127\\.0\\.0\\.1:(\\d+)\\n$"))
             .match(firstLine);
-    QVERIFY2(listening.hasMatch(), qPrintable(firstLine));
-    const QUrl base(QStringLiteral("http://127.0.0.1:") + listening.captured(1));
+    if (!listening.hasMatch()) {
+        QTest::qFail(qPrintable(firstLine), __FILE__, __LINE__);
+        return {};
+    }
+    return QUrl(QStringLiteral("http://127.0.0.1:") + listening.captured(1));
+}
+
+void stopForSure(QProcess& service)
+{
+    if (service.state() != QProcess::NotRunning) {
+        service.kill();
+        service.waitForFinished(20000);
+    }
+}
+
+} // namespace
+
+void TestDemoService::realServiceOverHttp()
+{
+    QProcess service;
+    const auto stop = qScopeGuard([&service] { stopForSure(service); });
+    const QUrl base = startService(service, {"--period", "1"});
+    QVERIFY(base.isValid());
 
     QNetworkAccessManager network;
     network.setProxy(QNetworkProxy::NoProxy);
@@ -238,6 +263,39 @@ void TestDemoService::realServiceOverHttp()
     QVERIFY(service.waitForFinished(20000));
     QCOMPARE(service.exitStatus(), QProcess::NormalExit);
     QCOMPARE(service.exitCode(), 0);
+}
+
+void TestDemoService::manualServiceMovesOnlyWhenAsked()
+{
+    QProcess service;
+    const auto stop = qScopeGuard([&service] { stopForSure(service); });
+    const QUrl base = startService(service, {"--period", "1", "--manual"});
+    QVERIFY(base.isValid());
+
+    QNetworkAccessManager network;
+    network.setProxy(QNetworkProxy::NoProxy);
+    const QUrl timeUrl = kelvo::protocol::timeUrl(base);
+    const auto timeNow = [&] { return httpGet(network, timeUrl).value_or(QString()); };
+    const QTime first = QTime::fromString(timeNow(), QStringLiteral("HH:mm:ss"));
+    QVERIFY(first.isValid());
+
+    // Two periods of one second go by, and the data stands still.
+    QTest::qWait(2100);
+    QCOMPARE(timeNow(), first.toString(QStringLiteral("HH:mm:ss")));
+
+    // Each SIGUSR1 moves it on by exactly one period.
+    for (int step = 1; step <= 2; ++step) {
+        QCOMPARE(::kill(static_cast<pid_t>(service.processId()), SIGUSR1), 0);
+        const QString want = first.addSecs(step).toString(QStringLiteral("HH:mm:ss"));
+        QTRY_COMPARE_WITH_TIMEOUT(timeNow(), want, 20000);
+    }
+
+    // The log says when it moved, on the monotonic clock.
+    service.terminate();
+    QVERIFY(service.waitForFinished(20000));
+    QCOMPARE(service.exitCode(), 0);
+    const QString log = QString::fromUtf8(service.readAllStandardOutput());
+    QCOMPARE(log.count(QRegularExpression(QStringLiteral("moved on  mono=\\d+\\n"))), 2);
 }
 
 QTEST_GUILESS_MAIN(TestDemoService)
