@@ -13,7 +13,7 @@ packages=(
   fonts-comic-neue fonts-dejavu-core fonts-liberation
   xvfb xauth xdotool x11-utils imagemagick
   clang clang-format libclang-rt-14-dev llvm
-  python3
+  python3 curl faketime
 )
 
 missing=()
