@@ -1,10 +1,12 @@
 // Draws the window's artwork: the background picture (597 x 188) and the
-// window icon (16 x 16 and 32 x 32), written as PNG files.
+// window icon (16 x 16 and 32 x 32), and the same icon at the larger sizes
+// that the desktop's icon theme asks for (48 to 256 pixels), written as PNG
+// files.
 //
-//   kelvo-make-artwork [output folder]
+//   kelvo-make-artwork [window artwork folder [theme icon folder]]
 //
-// The folder defaults to the source tree's app/resources. Run it with
-// QT_QPA_PLATFORM=offscreen on a machine without a display.
+// The folders default to the source tree's app/resources and packaging/icons.
+// Run it with QT_QPA_PLATFORM=offscreen on a machine without a display.
 
 #include <QColor>
 #include <QDir>
@@ -15,17 +17,26 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QTextStream>
+#include <algorithm>
 #include <array>
 #include <cmath>
 
-#ifndef KELVO_RESOURCES_DIR
+// The build names the source tree's app/resources; the theme icons belong in
+// packaging/icons of the same tree.
+#ifdef KELVO_RESOURCES_DIR
+#define KELVO_THEME_ICONS_DIR KELVO_RESOURCES_DIR "/../../packaging/icons"
+#else
 #define KELVO_RESOURCES_DIR "."
+#define KELVO_THEME_ICONS_DIR "."
 #endif
 
 namespace {
 
 constexpr int kWidth = 597;
 constexpr int kHeight = 188;
+// The icon sizes drawn for the desktop's icon theme beside the window's own
+// 16 and 32 pixel icons.
+constexpr std::array<int, 4> kThemeIconSizes{48, 64, 128, 256};
 
 // Prices of the candles, oldest first: open, high, low, close. A choppy start
 // that breaks out upwards, drawn in the left part of the picture where the
@@ -292,8 +303,8 @@ QImage drawBackground()
 }
 
 // The icon: three rising bars and an arrow on a rounded blue square. Drawn
-// on a 32-unit grid and scaled to the size asked for; at 16 pixels the
-// details are coarser so that the symbol stays crisp.
+// on a 32-unit grid and scaled to the size asked for, from 16 to 256 pixels;
+// at 16 pixels the details are coarser so that the symbol stays crisp.
 QImage drawIcon(int size)
 {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
@@ -303,11 +314,16 @@ QImage drawIcon(int size)
     const double s = size / 32.0;
     const bool small = size < 24;
 
-    const QRectF square(0.5 * s, 0.5 * s, 31.0 * s, 31.0 * s);
+    // The dark frame is one unit wide up to 32 pixels; above, it stops
+    // growing at 3 pixels so that the large icons do not look boxed in.
+    const bool large = size > 32;
+    const double frame = small ? 1.0 : large ? std::min(1.0 * s, 3.0) : 1.0 * s;
+    const double inset = large ? frame / 2.0 : 0.5 * s;
+    const QRectF square(inset, inset, size - 2.0 * inset, size - 2.0 * inset);
     QLinearGradient bg(0, 0, 0, size);
     bg.setColorAt(0.0, QColor(0x1f, 0x5f, 0xb8));
     bg.setColorAt(1.0, QColor(0x0a, 0x23, 0x4d));
-    p.setPen(QPen(QColor(0x06, 0x14, 0x2e), small ? 1.0 : 1.0 * s));
+    p.setPen(QPen(QColor(0x06, 0x14, 0x2e), frame));
     p.setBrush(bg);
     p.drawRoundedRect(square, 6.5 * s, 6.5 * s);
 
@@ -372,14 +388,23 @@ int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
     const QStringList args = QGuiApplication::arguments();
-    const QDir dir(args.size() > 1 ? args.at(1) : QStringLiteral(KELVO_RESOURCES_DIR));
-    if (!dir.exists() && !QDir().mkpath(dir.path())) {
-        QTextStream(stderr) << "cannot create " << dir.path() << Qt::endl;
-        return 1;
+    const QDir resources(args.size() > 1 ? args.at(1) : QStringLiteral(KELVO_RESOURCES_DIR));
+    const QDir themeIcons(
+        QDir::cleanPath(args.size() > 2 ? args.at(2) : QStringLiteral(KELVO_THEME_ICONS_DIR)));
+    for (const QDir& dir : {resources, themeIcons}) {
+        if (!dir.exists() && !QDir().mkpath(dir.path())) {
+            QTextStream(stderr) << "cannot create " << dir.path() << Qt::endl;
+            return 1;
+        }
     }
 
-    bool ok = save(drawBackground(), dir, QStringLiteral("background.png"));
-    ok = save(drawIcon(16), dir, QStringLiteral("icon16.png")) && ok;
-    ok = save(drawIcon(32), dir, QStringLiteral("icon32.png")) && ok;
+    bool ok = save(drawBackground(), resources, QStringLiteral("background.png"));
+    ok = save(drawIcon(16), resources, QStringLiteral("icon16.png")) && ok;
+    ok = save(drawIcon(32), resources, QStringLiteral("icon32.png")) && ok;
+    // The icon theme's 16 and 32 pixel icons are the window's own, above;
+    // the larger ones are drawn here at their own size, not scaled up.
+    for (const int size : kThemeIconSizes) {
+        ok = save(drawIcon(size), themeIcons, QStringLiteral("%1x%1.png").arg(size)) && ok;
+    }
     return ok ? 0 : 1;
 }
