@@ -14,6 +14,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick
   clang clang-format libclang-rt-14-dev llvm
   python3 curl faketime
+  dpkg-dev fontconfig desktop-file-utils appstream debootstrap
 )
 
 missing=()

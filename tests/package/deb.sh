@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The Debian package that `cpack -G DEB` makes of this build tree, checked
+# from outside and then started as its menu entry would start it:
+#   deb.sh <build-folder> <version> <qt-plugin-file>...
+# Run under xvfb-run. The package must hold exactly the installed files, and
+# its Depends must name the package of every library the program links and
+# of every piece it only loads at run time: the given Qt plugins, the
+# GStreamer elements that play the alarm sound and the window's fonts.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build=$1
+version=$2
+shift 2
+qt_plugins=("$@")
+# shellcheck source=launch.bash
+source "$here/launch.bash"
+
+work=$(mktemp -d)
+pid=""
+cleanup() {
+  if [ -n "$pid" ]; then
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
+  fail "cpack failed: $(cat "$work/cpack.log")"
+arch=$(dpkg --print-architecture)
+deb="$work/out/kelvo-rozevid_${version}_${arch}.deb"
+[ -f "$deb" ] || fail "no $(basename "$deb"); cpack made: $(ls "$work/out")"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = kelvo-rozevid ] || fail "package name '$(field Package)'"
+[ "$(field Version)" = "$version" ] || fail "package version '$(field Version)', the project's is $version"
+[ "$(field Architecture)" = "$arch" ] || fail "architecture '$(field Architecture)'"
+for name in Section Maintainer Description; do
+  [ -n "$(field "$name")" ] || fail "no $name"
+done
+
+# Exactly the files `cmake --install` puts under /usr, nothing of the build.
+dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's#^\./usr/##' | sort >"$work/got"
+sort "$here/installed-files.txt" >"$work/want"
+diff -u "$work/want" "$work/got" || fail "the package's files differ from installed-files.txt"
+
+# The package names in Depends, alternatives and versions aside.
+depends=$(field Depends | tr ',|' '\n' | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | sort -u)
+
+# owners <file>: the packages that ship the file, by this machine's dpkg.
+# With /lib merged into /usr/lib, a package may list either spelling.
+owners() {
+  local file=$1 alias out
+  case "$file" in
+  /usr/lib/*) alias=${file#/usr} ;;
+  /lib/*) alias=/usr$file ;;
+  *) alias=$file ;;
+  esac
+  out=$(dpkg -S "$file" 2>/dev/null || dpkg -S "$alias" 2>/dev/null) || return 1
+  sed -E 's/: \/.*$//' <<<"$out" | tr ',' '\n' | sed -E 's/^ +//; s/:[a-z0-9]+$//' | sort -u
+}
+
+# needs <what> <file>: the package that ships the file is in Depends.
+needs() {
+  local what=$1 file=$2 packages p
+  packages=$(owners "$file") || fail "$what: $file belongs to no installed package"
+  for p in $packages; do
+    grep -qxF "$p" <<<"$depends" && return 0
+  done
+  fail "$what: $file is in $(tr '\n' ' ' <<<"$packages")but Depends names only: $(tr '\n' ' ' <<<"$depends")"
+}
+
+dpkg -x "$deb" "$work/root"
+program="$work/root/usr/bin/kelvo-rozevid"
+
+# Installed among the system's programs, it looks for libraries only where
+# the system keeps them.
+objdump -p "$program" | grep -qE '^ +(RPATH|RUNPATH) ' && fail "the program carries its own library search path"
+
+# Every library the program links directly, where the loader finds it.
+linked=0
+while read -r soname; do
+  file=$(ldd "$program" | awk -v name="$soname" '$1 == name && $2 == "=>" { print $3 }')
+  [ -n "$file" ] || fail "the loader does not find $soname"
+  needs "linked library $soname" "$file"
+  linked=$((linked + 1))
+done < <(objdump -p "$program" | awk '$1 == "NEEDED" { print $2 }')
+[ "$linked" -gt 0 ] || fail "objdump lists no linked library"
+
+# What Qt loads at run time.
+for plugin in "${qt_plugins[@]}"; do
+  needs "Qt plugin" "$plugin"
+done
+
+# The GStreamer elements the sound backend builds its pipeline from, by the
+# plugin file that holds each.
+for element in audioconvert:libgstaudioconvert.so audioresample:libgstaudioresample.so \
+  volume:libgstvolume.so autoaudiosink:libgstautodetect.so pulsesink:libgstpulseaudio.so; do
+  file=$(dpkg -S "*/gstreamer-1.0/${element#*:}" 2>/dev/null | sed -E 's/^[^:]*(:[a-z0-9]+)?: //' | head -1) ||
+    true
+  [ -n "$file" ] || fail "GStreamer element ${element%%:*}: ${element#*:} is not on this machine"
+  needs "GStreamer element ${element%%:*}" "$file"
+done
+
+# The fonts the window asks for by name.
+for family in "Liberation Sans" "Comic Neue"; do
+  match=$(fc-match -f '%{family}\n%{file}\n' "$family")
+  grep -qxF "$family" <<<"$(head -1 <<<"$match" | tr ',' '\n')" ||
+    fail "font '$family' is not on this machine (fontconfig offers $(head -1 <<<"$match"))"
+  needs "font $family" "$(tail -1 <<<"$match")"
+done
+
+# Start the extracted program as the menu entry says, in a fresh home
+# folder as a desktop launcher does, with nothing of this shell's settings.
+entry="$work/root/usr/share/applications/org.kelvorozevid.KelvoRozevid.desktop"
+mapfile -t command < <(desktop_command "$entry")
+home="$work/home"
+mkdir -p "$home"
+(cd "$home" && exec env -i HOME="$home" PATH="$work/root/usr/bin:/usr/bin:/bin" LANG=C.UTF-8 \
+  DISPLAY="$DISPLAY" XAUTHORITY="${XAUTHORITY:-}" "${command[@]}") >"$work/client.log" 2>&1 &
+pid=$!
+check_first_start "$pid" "$home" "$(desktop_key "$entry" StartupWMClass)" "$work/client.log"
+[ "$(readlink "/proc/$pid/exe")" = "$program" ] || fail "the entry started $(readlink "/proc/$pid/exe")"
+
+echo "deb: $(basename "$deb"), $linked linked libraries and the run-time pieces in Depends, window mapped"
