@@ -15,7 +15,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
 
 namespace kelvo {
 namespace {
@@ -36,6 +38,30 @@ QFont labelFont()
     font.setBold(true);
     return font;
 }
+
+// The system box is narrow for its longest entry, "Hourly System": the
+// usual style keeps a wide button and margins and cut the text off. This
+// keeps a narrower arrow button and thin margins, so every entry shows whole.
+class CompactComboStyle final : public QProxyStyle {
+public:
+    explicit CompactComboStyle(QStyle* base) : QProxyStyle(base) {}
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                         const QWidget* widget) const override
+    {
+        if (control == CC_ComboBox && option) {
+            constexpr int kArrowWidth = 14;
+            const QRect r = option->rect;
+            if (part == SC_ComboBoxArrow)
+                return visualRect(
+                    option->direction, r,
+                    QRect(r.right() - kArrowWidth + 1, r.top(), kArrowWidth, r.height()));
+            if (part == SC_ComboBoxEditField)
+                return visualRect(option->direction, r, r.adjusted(2, 1, -(kArrowWidth + 1), -1));
+        }
+        return QProxyStyle::subControlRect(control, option, part, widget);
+    }
+};
 
 } // namespace
 
@@ -76,7 +102,6 @@ MainForm::MainForm(Platform platform, const QUrl& serviceUrl, QWidget* parent)
     icon.addFile(QStringLiteral(":/icon16.png"), QSize(16, 16));
     icon.addFile(QStringLiteral(":/icon32.png"), QSize(32, 32));
     setWindowIcon(icon);
-    m_background.load(QStringLiteral(":/background.png"));
     setFont(defaultFont());
     setFixedSize(twipsToPixels(8970), twipsToPixels(2775));
 
@@ -141,6 +166,9 @@ void MainForm::createControls()
     BoxPassword->setMaxLength(12);
     BoxPassword->setEchoMode(QLineEdit::Password);
     ComboSystem = new QComboBox(this);
+    auto* comboStyle = new CompactComboStyle(QStyleFactory::create(style()->name()));
+    comboStyle->setParent(ComboSystem);
+    ComboSystem->setStyle(comboStyle);
     ComboSystem->setEditable(false);
     ComboSystem->addItems(systemNames());
     ComboSystem->setCurrentIndex(-1);
@@ -154,7 +182,7 @@ void MainForm::createControls()
     LabSystem = label(QStringLiteral("System"), 5520, 1560, 975, 255);
     LabError = label(QStringLiteral("The username or password are wrong, or you don't have access "
                                     "to that kind of trading system."),
-                     2160, 2400, 6735, 375);
+                     2160, 2370, 6735, 405); // two lines of text need 27 pixels
     LabError->setFont(font());
     LabError->setWordWrap(true);
     LabError->hide();
@@ -408,6 +436,16 @@ void MainForm::closeEvent(QCloseEvent* event)
 
 void MainForm::paintEvent(QPaintEvent*)
 {
+    // The picture is decoded at the first paint rather than in the
+    // constructor, so the window shows without waiting for it. Screens that
+    // show the window at twice its size or more get the picture drawn with
+    // twice the pixels.
+    const qreal ratio = devicePixelRatioF() > 1.0 ? 2.0 : 1.0;
+    if (m_background.isNull() || m_background.devicePixelRatio() != ratio) {
+        m_background.load(ratio > 1.0 ? QStringLiteral(":/background@2x.png")
+                                      : QStringLiteral(":/background.png"));
+        m_background.setDevicePixelRatio(ratio);
+    }
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Highlight));
     if (!m_background.isNull())

@@ -1,4 +1,5 @@
-// Draws the window's artwork: the background picture (597 x 188) and the
+// Draws the window's artwork: the background picture (597 x 188, and twice
+// that for high-density screens) and the
 // window icon (16 x 16 and 32 x 32), and the same icon at the larger sizes
 // that the desktop's icon theme asks for (48 to 256 pixels), written as PNG
 // files.
@@ -286,10 +287,13 @@ void drawShade(QPainter& p)
     p.drawLine(0, 0, kWidth, 0);
 }
 
-QImage drawBackground()
+// scale 2 draws the same picture with twice the pixels each way, for screens
+// that show the window at twice its size.
+QImage drawBackground(int scale)
 {
-    QImage image(kWidth, kHeight, QImage::Format_RGB32);
+    QImage image(kWidth * scale, kHeight * scale, QImage::Format_RGB32);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing, true);
     drawBackdrop(p);
     drawGrid(p);
@@ -398,7 +402,8 @@ int main(int argc, char** argv)
         }
     }
 
-    bool ok = save(drawBackground(), resources, QStringLiteral("background.png"));
+    bool ok = save(drawBackground(1), resources, QStringLiteral("background.png"));
+    ok = save(drawBackground(2), resources, QStringLiteral("background@2x.png")) && ok;
     ok = save(drawIcon(16), resources, QStringLiteral("icon16.png")) && ok;
     ok = save(drawIcon(32), resources, QStringLiteral("icon32.png")) && ok;
     // The icon theme's 16 and 32 pixel icons are the window's own, above;

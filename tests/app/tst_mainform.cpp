@@ -239,7 +239,9 @@ void TestMainForm::geometryFollowsTheLayoutInTwips_data()
     QTest::addColumn<QRect>("twips");
     QTest::newRow("BoxUser") << "BoxUser" << QRect(6480, 840, 1335, 285);
     QTest::newRow("ComboSystem") << "ComboSystem" << QRect(6480, 1560, 1335, 315);
-    QTest::newRow("LabError") << "LabError" << QRect(2160, 2400, 6735, 375);
+    // Two twips-pixels taller than drawn first, and as much higher: the two
+    // lines of its message need 27 pixels.
+    QTest::newRow("LabError") << "LabError" << QRect(2160, 2370, 6735, 405);
     QTest::newRow("BoxPath") << "BoxPath" << QRect(3720, 120, 3975, 285);
     QTest::newRow("ButExit") << "ButExit" << QRect(7560, 2400, 1095, 255);
     QTest::newRow("CheckText") << "CheckText" << QRect(1440, 2280, 255, 255);
