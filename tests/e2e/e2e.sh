@@ -17,9 +17,11 @@ work=$(mktemp -d)
 export HOME="$work/home" # the default export folder is the home folder
 mkdir -p "$HOME" "$work/run"
 client_pid=""
+client2_pid=""
 demo_pid=""
 cleanup() {
   [ -n "$client_pid" ] && kill "$client_pid" 2>/dev/null || true
+  [ -n "$client2_pid" ] && kill "$client2_pid" 2>/dev/null || true
   [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null || true
   wait 2>/dev/null || true
   cp "$work"/run/*.log "$artifacts"/ 2>/dev/null || true
@@ -137,4 +139,34 @@ level_with_service || fail "the rewritten files do not hold the service's new si
 import -window "$win" "$artifacts/main-panel-updated.png"
 
 kill -0 "$client_pid" 2>/dev/null || fail "the client is gone"
-echo "e2e: login, export and manual update all checked"
+
+# On a screen that scales by two, a second client's window is exactly twice
+# as large, and works the same.
+size_of() { xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: //p'; }
+size1=$(size_of "$win")
+home2="$work/home2"
+mkdir -p "$home2" "$work/run2"
+printf 'Path=%s/\r\nTimezone=GMT+0\r\n' "$home2" >"$work/run2/Config.dat"
+(cd "$work/run2" && HOME="$home2" QT_SCALE_FACTOR=2 exec "$client") >"$work/run/client2.log" 2>&1 &
+client2_pid=$!
+win2=$(timeout 20 xdotool search --sync --all --onlyvisible --pid "$client2_pid" --name "Kelvo-Rozevid - Connecting" | head -1) ||
+  fail "the window at scale 2 did not open"
+size2=$(size_of "$win2")
+[ "$size2" = "$((2 * ${size1%x*}))x$((2 * ${size1#*x}))" ] ||
+  fail "at scale 2 the window is $size2, not twice $size1"
+xdotool windowraise "$win2" windowfocus --sync "$win2"
+sleep 0.5
+xdotool type --delay 40 "demo"
+xdotool key Tab
+xdotool type --delay 40 "demo123"
+xdotool key Tab Down Down Down
+sleep 0.3
+import -window "$win2" "$artifacts/login-panel-2x.png"
+xdotool mousemove --window "$win2" 952 288 click 1
+wait_for 30 test -s "$home2/Kelvo-Daily.csv" -a -s "$home2/Kelvo-Hourly.csv" ||
+  fail "no export files after the login at scale 2"
+sleep 0.5
+import -window "$win2" "$artifacts/main-panel-2x.png"
+kill "$client2_pid"
+
+echo "e2e: login, export, manual update and scale 2 all checked"
