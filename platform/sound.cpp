@@ -1,19 +1,50 @@
 #include "platform/sound.h"
 
+#include "platform/soundbackend.h"
+
+#include <QCoreApplication>
 #include <QFileInfo>
-#include <QSoundEffect>
+#include <QLibrary>
 #include <QUrl>
+
+#ifndef KELVO_SOUND_MODULE_RELDIR
+#define KELVO_SOUND_MODULE_RELDIR "../lib/kelvo-rozevid"
+#endif
 
 namespace kelvo {
 
-// The effect, and with it the audio back end, is made at the first sound: it
-// costs start-up time and memory that a client which never sounds an alarm
-// need not pay.
-QtSoundPlayer::QtSoundPlayer() = default;
-
-QtSoundPlayer::~QtSoundPlayer()
+QtSoundPlayer::QtSoundPlayer(QStringList moduleFolders) : m_moduleFolders(std::move(moduleFolders))
 {
-    delete m_effect;
+}
+
+QtSoundPlayer::~QtSoundPlayer() = default;
+
+QStringList QtSoundPlayer::defaultModuleFolders()
+{
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    return {
+        programFolder,
+        QFileInfo(programFolder + QLatin1String("/" KELVO_SOUND_MODULE_RELDIR)).absoluteFilePath()};
+}
+
+bool QtSoundPlayer::loadBackend()
+{
+    QStringList errors;
+    for (const QString& folder : m_moduleFolders) {
+        // The library stays loaded for the rest of the run: the back end's
+        // code lives in it.
+        QLibrary module(folder + QLatin1String("/kelvo-sound"));
+        const auto create =
+            reinterpret_cast<CreateSoundBackend>(module.resolve(kCreateSoundBackendSymbol));
+        if (create) {
+            m_backend.reset(create());
+            return m_backend != nullptr;
+        }
+        errors << module.errorString();
+    }
+    qWarning("kelvo-rozevid: cannot load the sound module: %s",
+             qPrintable(errors.join(QLatin1String("; "))));
+    return false;
 }
 
 bool QtSoundPlayer::play(const QString& fileName)
@@ -21,16 +52,9 @@ bool QtSoundPlayer::play(const QString& fileName)
     const QFileInfo info(fileName);
     if (!info.isFile() || !info.isReadable())
         return false;
-    const QUrl source = QUrl::fromLocalFile(info.absoluteFilePath());
-    // One effect for the whole program: a new start stops the sound still
-    // playing, and nothing piles up over weeks of alarms.
-    if (!m_effect)
-        m_effect = new QSoundEffect;
-    m_effect->stop();
-    if (m_effect->source() != source)
-        m_effect->setSource(source);
-    m_effect->play();
-    return m_effect->status() != QSoundEffect::Error;
+    if (!m_backend && !loadBackend())
+        return false;
+    return m_backend->play(QUrl::fromLocalFile(info.absoluteFilePath()));
 }
 
 } // namespace kelvo

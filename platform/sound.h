@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QString>
-
-class QSoundEffect;
+#include <QStringList>
+#include <memory>
 
 namespace kelvo {
+
+class SoundBackend;
 
 // Plays a WAV file by name without blocking. A new start replaces a sound of
 // this program that is still playing. play() reports whether the sound could
@@ -15,14 +17,23 @@ public:
     virtual bool play(const QString& fileName) = 0;
 };
 
+// Plays through the kelvo-sound module, loaded from the first of
+// moduleFolders that holds it at the first sound. Until a module loads,
+// every sound reports failure and the next one tries again.
 class QtSoundPlayer final : public SoundPlayer {
 public:
-    QtSoundPlayer();
+    explicit QtSoundPlayer(QStringList moduleFolders = defaultModuleFolders());
     ~QtSoundPlayer() override;
     bool play(const QString& fileName) override;
 
+    // Beside the program (a build folder), then where installing puts it.
+    static QStringList defaultModuleFolders();
+
 private:
-    QSoundEffect* m_effect = nullptr;
+    bool loadBackend();
+
+    QStringList m_moduleFolders;
+    std::unique_ptr<SoundBackend> m_backend;
 };
 
 } // namespace kelvo

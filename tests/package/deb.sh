@@ -78,18 +78,26 @@ needs() {
 dpkg -x "$deb" "$work/root"
 program="$work/root/usr/bin/kelvo-rozevid"
 
-# Installed among the system's programs, it looks for libraries only where
-# the system keeps them.
-objdump -p "$program" | grep -qE '^ +(RPATH|RUNPATH) ' && fail "the program carries its own library search path"
+# The sound module, where the program looks for it: the folder compiled in,
+# relative to the program's own.
+module_dir=$(strings -a "$program" | grep -m1 -E '^/\.\./.*kelvo-rozevid$') ||
+  fail "the program names no folder of its sound module"
+module="$(dirname "$program")$module_dir/kelvo-sound.so"
+[ -f "$module" ] || fail "the program looks for its sound module at $module, which is not in the package"
 
-# Every library the program links directly, where the loader finds it.
+# Installed among the system's programs, they look for libraries only where
+# the system keeps them.
 linked=0
-while read -r soname; do
-  file=$(ldd "$program" | awk -v name="$soname" '$1 == name && $2 == "=>" { print $3 }')
-  [ -n "$file" ] || fail "the loader does not find $soname"
-  needs "linked library $soname" "$file"
-  linked=$((linked + 1))
-done < <(objdump -p "$program" | awk '$1 == "NEEDED" { print $2 }')
+for elf in "$program" "$module"; do
+  objdump -p "$elf" | grep -qE '^ +(RPATH|RUNPATH) ' && fail "$elf carries its own library search path"
+  # Every library it links directly, where the loader finds it.
+  while read -r soname; do
+    file=$(ldd "$elf" | awk -v name="$soname" '$1 == name && $2 == "=>" { print $3 }')
+    [ -n "$file" ] || fail "the loader does not find $soname for $(basename "$elf")"
+    needs "library $soname of $(basename "$elf")" "$file"
+    linked=$((linked + 1))
+  done < <(objdump -p "$elf" | awk '$1 == "NEEDED" { print $2 }')
+done
 [ "$linked" -gt 0 ] || fail "objdump lists no linked library"
 
 # What Qt loads at run time.
