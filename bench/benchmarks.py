@@ -411,9 +411,6 @@ def main():
         figure("idle CPU", "%", idle_client, idle_bare, "bare window", "share", 0.2, digits=3)
     if options.only in (None, "poll"):
         figure("poll to export", "ms", poll_client, poll_curl, "curl", "ratio", 1.5)
-        print("  poll to export, per run: time reply to signal request "
-              + ", ".join(f"{a:.1f}" for a, _ in bench.poll_steps) + " ms; signal request "
-              "to both files " + ", ".join(f"{b:.1f}" for _, b in bench.poll_steps) + " ms")
 
     if options.report and options.only is None:
         write_report(Path(options.report), options, rows, bench.poll_steps)

@@ -13,6 +13,11 @@
 
 namespace kelvo {
 
+// Where installing puts the sound module, relative to the program's folder.
+// Kept as one string in the program, where the package test reads it.
+extern const char kSoundModuleRelativeDir[];
+const char kSoundModuleRelativeDir[] = KELVO_SOUND_MODULE_RELDIR;
+
 QtSoundPlayer::QtSoundPlayer(QStringList moduleFolders) : m_moduleFolders(std::move(moduleFolders))
 {
 }
@@ -22,9 +27,9 @@ QtSoundPlayer::~QtSoundPlayer() = default;
 QStringList QtSoundPlayer::defaultModuleFolders()
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
-    return {
-        programFolder,
-        QFileInfo(programFolder + QLatin1String("/" KELVO_SOUND_MODULE_RELDIR)).absoluteFilePath()};
+    return {programFolder,
+            QFileInfo(programFolder + QLatin1Char('/') + QLatin1String(kSoundModuleRelativeDir))
+                .absoluteFilePath()};
 }
 
 bool QtSoundPlayer::loadBackend()

@@ -64,19 +64,25 @@ xdotool windowfocus --sync "$box" key Return
 printf 'Path=%s/\r\nTimezone=GMT+0\r\n' "$HOME" >expected-config
 cmp -s Config.dat expected-config || fail "Config.dat does not hold the default settings"
 
+# log_in <window> <scale> <screenshot>: logs in as a user would (user name,
+# Tab, password, Tab, pick the system, click Login), with a screenshot of
+# the filled-in login panel.
+log_in() {
+  local window=$1 scale=$2 shot=$3
+  xdotool windowraise "$window" windowfocus --sync "$window"
+  sleep 0.5
+  xdotool type --delay 40 "demo"
+  xdotool key Tab
+  xdotool type --delay 40 "demo123"
+  xdotool key Tab Down Down Down
+  sleep 0.3
+  import -window "$window" "$shot"
+  xdotool mousemove --window "$window" $((476 * scale)) $((144 * scale)) click 1
+}
+
 win=$(timeout 20 xdotool search --sync --name "Kelvo-Rozevid - Connecting you to profitable trading" | head -1) ||
   fail "the main window did not open"
-xdotool windowfocus --sync "$win"
-sleep 0.5
-
-# Log in as a user would: user name, Tab, password, Tab, pick the system.
-xdotool type --delay 40 "demo"
-xdotool key Tab
-xdotool type --delay 40 "demo123"
-xdotool key Tab Down Down Down
-sleep 0.3
-import -window "$win" "$artifacts/login-panel.png"
-xdotool mousemove --window "$win" 476 144 click 1
+log_in "$win" 1 "$artifacts/login-panel.png"
 
 daily="$HOME/Kelvo-Daily.csv"
 hourly="$HOME/Kelvo-Hourly.csv"
@@ -154,15 +160,7 @@ win2=$(timeout 20 xdotool search --sync --all --onlyvisible --pid "$client2_pid"
 size2=$(size_of "$win2")
 [ "$size2" = "$((2 * ${size1%x*}))x$((2 * ${size1#*x}))" ] ||
   fail "at scale 2 the window is $size2, not twice $size1"
-xdotool windowraise "$win2" windowfocus --sync "$win2"
-sleep 0.5
-xdotool type --delay 40 "demo"
-xdotool key Tab
-xdotool type --delay 40 "demo123"
-xdotool key Tab Down Down Down
-sleep 0.3
-import -window "$win2" "$artifacts/login-panel-2x.png"
-xdotool mousemove --window "$win2" 952 288 click 1
+log_in "$win2" 2 "$artifacts/login-panel-2x.png"
 wait_for 30 test -s "$home2/Kelvo-Daily.csv" -a -s "$home2/Kelvo-Hourly.csv" ||
   fail "no export files after the login at scale 2"
 sleep 0.5

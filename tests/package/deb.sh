@@ -80,9 +80,9 @@ program="$work/root/usr/bin/kelvo-rozevid"
 
 # The sound module, where the program looks for it: the folder compiled in,
 # relative to the program's own.
-module_dir=$(strings -a "$program" | grep -m1 -E '^/\.\./.*kelvo-rozevid$') ||
+module_dir=$(strings -a "$program" | grep -m1 -E '^\.\./.*kelvo-rozevid$') ||
   fail "the program names no folder of its sound module"
-module="$(dirname "$program")$module_dir/kelvo-sound.so"
+module="$(dirname "$program")/$module_dir/kelvo-sound.so"
 [ -f "$module" ] || fail "the program looks for its sound module at $module, which is not in the package"
 
 # Installed among the system's programs, they look for libraries only where
