@@ -80,8 +80,11 @@ program="$work/root/usr/bin/kelvo-rozevid"
 
 # The sound module, where the program looks for it: the folder compiled in,
 # relative to the program's own.
-module_dir=$(strings -a "$program" | grep -m1 -E '^\.\./.*kelvo-rozevid$') ||
-  fail "the program names no folder of its sound module"
+# (All of strings' output is read: grep -m1 would end the pipe early and,
+# with pipefail, fail it.)
+module_dir=$(strings -a "$program" | grep -E '^\.\./.*kelvo-rozevid$' || true)
+module_dir=${module_dir%%$'\n'*}
+[ -n "$module_dir" ] || fail "the program names no folder of its sound module"
 module="$(dirname "$program")/$module_dir/kelvo-sound.so"
 [ -f "$module" ] || fail "the program looks for its sound module at $module, which is not in the package"
 
