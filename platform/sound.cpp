@@ -7,8 +7,10 @@
 #include <QLibrary>
 #include <QUrl>
 
+// The build sets KELVO_SOUND_MODULE_RELDIR from the install layout; a
+// guess here could only disagree with it.
 #ifndef KELVO_SOUND_MODULE_RELDIR
-#define KELVO_SOUND_MODULE_RELDIR "../lib/kelvo-rozevid"
+#error "KELVO_SOUND_MODULE_RELDIR must name the sound module's folder relative to the program's"
 #endif
 
 namespace kelvo {
