@@ -254,26 +254,17 @@ class Bench:
         return (client_kib, bare_kib, [share[p.pid] for p in clients],
                 [share[p.pid] for p in bares])
 
-    def service_moves_logged(self):
-        return self.service_log.read_text().count("moved on")
+    def logged_stamps(self, marker):
+        """The monotonic ns of each line of the service's log with marker."""
+        return [int(found.group(1)) for line in self.service_log.read_text().splitlines()
+                if marker in line and (found := re.search(r"mono=(\d+)", line))]
 
-    def first_time_request_after(self, moved_index):
-        """Monotonic ns at which the first time request after the
-        moved_index-th move reached the service."""
-        moves = 0
-        for line in self.service_log.read_text().splitlines():
-            if "moved on" in line:
-                moves += 1
-            elif moves == moved_index and "?a=1 " in line:
-                return int(re.search(r"mono=(\d+)", line).group(1))
-        return None
-
-    def first_request_after(self, stamp, marker):
-        for line in self.service_log.read_text().splitlines():
-            found = re.search(r"mono=(\d+)", line)
-            if marker in line and found and int(found.group(1)) > stamp:
-                return int(found.group(1))
-        fail(f"no request with {marker!r} after the time request")
+    def first_request_after(self, stamp, marker, what):
+        """When the first request with marker reached the service after stamp."""
+        later = [t for t in self.logged_stamps(marker) if t > stamp]
+        if not later:
+            fail(f"no {what} reached the service")
+        return later[0]
 
     def poll_to_export(self):
         """A client whose clock stands at minute 58, where a check falls due
@@ -287,7 +278,7 @@ class Bench:
             before = [f.read_bytes() for f in files]
             os.kill(self.service.pid, signal.SIGUSR1)
             moves = run + 1
-            wait_until(lambda: self.service_moves_logged() >= moves, 10,
+            wait_until(lambda: len(self.logged_stamps("moved on")) >= moves, 10,
                        "the demo service did not move on")
             # The next tick of the check timer is at most ten seconds away.
             # The files are replaced whole, so a read sees the old or the new.
@@ -297,16 +288,15 @@ class Bench:
                     fail("the export files did not both change after the service moved on")
                 time.sleep(0.0002)
             done = now_ns()
-            asked = self.first_time_request_after(moves)
-            if asked is None:
-                fail("no time request reached the service after it moved on")
+            moved = self.logged_stamps("moved on")[moves - 1]
+            asked = self.first_request_after(moved, "?a=1 ", "time request after the move")
             service_time = self.fetch("a=1")
             for f in files:
                 if not f.read_bytes().endswith(f",{service_time}\r\n".encode()):
                     fail(f"{f.name} does not hold the service's time {service_time}")
             if run > 0:
                 client_ms.append((done - asked) / 1e6)
-                signals = self.first_request_after(asked, "?u=")
+                signals = self.first_request_after(asked, "?u=", "signal request")
                 self.poll_steps.append(((signals - asked) / 1e6, (done - signals) / 1e6))
         stop(process)
 

@@ -61,6 +61,13 @@ QString describe(const QWidget* w)
                                      : w->objectName();
 }
 
+// Where a label's text lands inside it, laid out as the label lays it out.
+QRect labelTextRect(const QLabel* label)
+{
+    const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+    return label->fontMetrics().boundingRect(label->contentsRect(), flags, label->text());
+}
+
 // What a control paints, in the window's coordinates: the text of a label,
 // the box of a check box, the whole of anything else. Neighbours may share
 // an empty pixel of their rectangles; what they paint must not meet.
@@ -69,10 +76,7 @@ QRect inkRect(QWidget* w)
     if (auto* label = qobject_cast<QLabel*>(w)) {
         if (label->text().isEmpty())
             return {};
-        const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
-        const QRect text =
-            w->fontMetrics().boundingRect(label->contentsRect(), flags, label->text());
-        return text.intersected(w->rect()).translated(w->pos());
+        return labelTextRect(label).intersected(w->rect()).translated(w->pos());
     }
     if (auto* box = qobject_cast<QCheckBox*>(w)) {
         QStyleOptionButton option;
@@ -96,8 +100,7 @@ QStringList clippedTexts(QWidget* w)
 
     if (auto* label = qobject_cast<QLabel*>(w)) {
         const QRect room = label->contentsRect();
-        const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
-        const QRect needed = fm.boundingRect(room, flags, label->text());
+        const QRect needed = labelTextRect(label);
         check(needed.width() <= room.width() && needed.height() <= room.height(),
               QStringLiteral("\"%1\" needs %2x%3, has %4x%5")
                   .arg(label->text())
