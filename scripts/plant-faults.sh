@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Plants one fault at a time in a copy of the source tree and runs the tests
+# against it, to show which tests catch which broken rule:
+#   scripts/plant-faults.sh [--only ID[,ID...]] [--tests REGEX] [--exclude-label REGEX]
+# For each fault below it breaks one rule in a single line of the program,
+# builds, runs ctest (by default everything but the package checks and the
+# benchmark pass) and prints one line: the fault, then the tests that failed.
+# A fault that no test catches prints "NOT CAUGHT"; a fault whose line is no
+# longer in the source prints "ANCHOR MISSING", so the table is kept honest as
+# the code changes. The copy lives in build-faults/; the tree itself is never
+# touched.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+only=""
+tests=""
+exclude="package|bench"
+while [ $# -gt 0 ]; do
+  case $1 in
+  --only) only=$2; shift 2 ;;
+  --tests) tests=$2; shift 2 ;;
+  --exclude-label) exclude=$2; shift 2 ;;
+  *) echo "usage: $0 [--only ID,...] [--tests REGEX] [--exclude-label REGEX]" >&2; exit 2 ;;
+  esac
+done
+
+# id # file # perl substitution (on the whole file) # the rule it breaks
+faults=$(cat <<'EOF'
+password#service/protocol.cpp#s/\{3, 2, 1\}/{1, 2, 3}/#password encoding: last character, "$", then characters 3, 2, 1
+escaping#service/protocol.cpp#s/value\.toUtf8\(\)\.toPercentEncoding\(\)/value.toUtf8()/#query values are percent-encoded
+split#service/protocol.cpp#s/reply\.split\(QLatin1Char\(','\)\)/reply.split(QLatin1Char(','), Qt::SkipEmptyParts)/#empty reply fields keep their place
+markup#service/protocol.cpp#s/c == QLatin1Char\('<'\) \|\|//#a reply with markup counts as failed
+trailing-break#service/protocol.cpp#s/while \(end > 0 &&/while (false \&\& end > 0 \&\&/#a line break ending the signal reply is dropped
+key#service/protocol.cpp#s/positions = \{1, 5, 9\};/positions = {1, 5};/#the signal key of both systems joins three positions
+time-reply#service/protocol.cpp#s/twoDigits\(0, 23\)/twoDigits(0, 99)/#a time reply must be a valid HH:MM:SS
+ladder#schedule/schedulerules.cpp#s/minute = 40;/minute = 45;/#the ladder of check minutes
+minute-58#schedule/schedulerules.cpp#s/constexpr int kMinute = 58;/constexpr int kMinute = 57;/#after a change the next check is minute 58
+midnight#schedule/schedulerules.cpp#s/if \(hour == kHoursPerDay\) \{/if (hour > kHoursPerDay) {/#the check after 23:59 is 00:00
+zone-wrap#schedule/schedulerules.cpp#s/if \(hour >= kHoursPerDay\) \{\n(\s*)hour -= kHoursPerDay;/if (hour > kHoursPerDay) {\n$1hour -= kHoursPerDay;/#the zone conversion wraps at 24
+zone-sign#schedule/schedulerules.cpp#s/\? -1 : 1;/? 1 : -1;/#a "-" zone lies behind GMT
+due#schedule/schedulerules.cpp#s/return truncatedToMinute\(now\) >= \*due;/return truncatedToMinute(now) > *due;/#a check is due from its own minute on
+export-line#service/exportfile.cpp#s/line \+= lastUpdate \+ QStringLiteral\("\\r\\n"\);/line += lastUpdate + QStringLiteral("\\n");/#export lines end in CR LF
+export-fields#service/exportfile.cpp#s/return \{\{daily, 9\}, \{hourly, 1\}\};/return {{daily, 1}, {hourly, 1}};/#the daily signal of both systems starts at field 9
+atomic#config/configfile.cpp#s/\|\| !file\.flush\(\) \|\|/||/#a write that fails on flush never replaces the good file
+alarm-pacing#alerts/alarmpacing.cpp#s/counter == 0 \? AlarmAction::PlaySound/counter == 1 ? AlarmAction::PlaySound/#the alarm sounds at once, then every 23 seconds
+tray-fallback#app/tray.cpp#s/if \(m_platform\.trayIcon->isAvailable\(\)\) \{/if (true) {/#without a notification area the window is minimised, not hidden
+time-out#platform/httptransfer.cpp#s/request\.setTransferTimeout\(qMax\(0, m_limits\.timeoutMs\)\);//#every request has a time-out
+body-cap#platform/httptransfer.h#s/qint64 maxBodyBytes = 64 \* 1024;/qint64 maxBodyBytes = 0;/#a reply body is capped
+EOF
+)
+
+src="$root/build-faults/src"
+build="$src/build"
+mkdir -p "$src"
+rsync -a --delete --exclude '/build*' --exclude '/.git' "$root/" "$src/"
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
+  -DKELVO_BUILD_BENCH=OFF >"$root/build-faults/configure.log"
+cmake --build "$build" -j"$(nproc)" >"$root/build-faults/build.log"
+
+log="$root/build-faults/faults.log"
+: >"$log"
+caught=0
+missed=0
+while IFS='#' read -r id file expr rule; do
+  [ -n "$id" ] || continue
+  if [ -n "$only" ] && [[ ",$only," != *",$id,"* ]]; then continue; fi
+  cp "$root/$file" "$src/$file"
+  perl -0pi -e "$expr" "$src/$file"
+  if cmp -s "$root/$file" "$src/$file"; then
+    result="ANCHOR MISSING"
+  elif ! cmake --build "$build" -j"$(nproc)" >>"$log" 2>&1; then
+    result="DOES NOT BUILD"
+  else
+    args=(--test-dir "$build" -j"$(nproc)" -LE "$exclude")
+    [ -z "$tests" ] || args+=(-R "$tests")
+    out=$(ctest "${args[@]}" 2>&1 || true)
+    echo "$out" >>"$log"
+    failed=$(sed -n '/The following tests FAILED:/,$p' <<<"$out" |
+      sed -nE 's/^[[:space:]]*[0-9]+ - ([^ ]+).*/\1/p' | sort -u | paste -sd' ' -)
+    result=${failed:-NOT CAUGHT}
+  fi
+  case $result in
+  "NOT CAUGHT" | "ANCHOR MISSING" | "DOES NOT BUILD") missed=$((missed + 1)) ;;
+  *) caught=$((caught + 1)) ;;
+  esac
+  printf '%-15s %-62s %s\n' "$id" "$rule" "$result"
+  cp "$root/$file" "$src/$file"
+done <<<"$faults"
+cmake --build "$build" -j"$(nproc)" >>"$log" 2>&1 || true
+echo "$caught caught, $missed not caught (details: $log)"
+[ "$missed" -eq 0 ]
