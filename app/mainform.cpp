@@ -107,6 +107,7 @@ MainForm::MainForm(Platform platform, const QUrl& serviceUrl, QWidget* parent)
 
     createControls();
     setTabOrder();
+    setAccessibleNames();
 
     InetLogin = m_platform.makeTransfer();
     InetTime = m_platform.makeTransfer();
@@ -268,6 +269,13 @@ void MainForm::createControls()
     connect(BoxUser, &QLineEdit::textChanged, this, &MainForm::BoxUser_Change);
     connect(BoxPassword, &QLineEdit::textChanged, this, &MainForm::BoxPassword_Change);
     connect(ComboSystem, &QComboBox::currentIndexChanged, this, &MainForm::ComboSystem_Click);
+    // An entry selected in the closed list (by an assistive technology,
+    // with no keyboard) is picked.
+    connect(ComboSystem->view()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected) {
+                if (!ComboSystem->view()->isVisible() && !selected.indexes().isEmpty())
+                    ComboSystem->setCurrentIndex(selected.indexes().first().row());
+            });
     connect(Login, &QPushButton::clicked, this, &MainForm::Login_Click);
     // Enter in either text box presses "Login" while it is enabled.
     for (QLineEdit* box : {BoxUser, BoxPassword}) {

@@ -62,6 +62,7 @@ public:
     QPushButton* ButMinimize;
     QPushButton* ButManUpdate;
     QPushButton* ButExit;
+    QLabel* LabAnnounce; // read by screen readers only, never drawn
 
     // Invisible at run time.
     std::unique_ptr<PeriodicTimer> Timer;
@@ -145,6 +146,11 @@ protected:
 private:
     void createControls();
     void setTabOrder();
+    void setAccessibleNames();
+    // Has a screen reader read the positions of every system in the grid.
+    void announcePositions();
+    // Names the clock by its hour and minute.
+    void nameClock();
     void Login_Finished(const QString& reply, const QString& encodedPassword);
     void RunUpdateCycle_Finished(const QString& reply);
     void FetchSignals_Finished(const QString& reply);

@@ -2,10 +2,212 @@
 
 #include "platform/twips.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QHeaderView>
+#include <QPointer>
 
 namespace kelvo {
 namespace {
+
+class GridCellAccessible;
+
+// The grid as a screen reader reads it. Its children are all its cells, row
+// by row (child number row * columns + column), the fixed ones included;
+// the table proper leaves out row 0 and column 0, which are its column and
+// row headers.
+class GridAccessible final : public QAccessibleWidget, public QAccessibleTableInterface {
+public:
+    explicit GridAccessible(QtGrid* grid) : QAccessibleWidget(grid, QAccessible::Table) {}
+    ~GridAccessible() override
+    {
+        for (const QAccessible::Id id : std::as_const(m_cells))
+            QAccessible::deleteAccessibleInterface(id);
+    }
+
+    QtGrid* grid() const { return static_cast<QtGrid*>(widget()); }
+
+    // The interface of the grid cell (row, col), made at the first question.
+    QAccessibleInterface* cell(int row, int col) const;
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TableInterface)
+            return static_cast<QAccessibleTableInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    int childCount() const override { return grid()->rowCount() * grid()->columnCount(); }
+    QAccessibleInterface* child(int index) const override
+    {
+        if (index < 0 || index >= childCount())
+            return nullptr;
+        return cell(index / grid()->columnCount(), index % grid()->columnCount());
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override;
+
+    QAccessibleInterface* caption() const override { return nullptr; }
+    QAccessibleInterface* summary() const override { return nullptr; }
+    QAccessibleInterface* cellAt(int row, int column) const override
+    {
+        if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+            return nullptr;
+        return cell(row + 1, column + 1);
+    }
+    int selectedCellCount() const override { return int(selectedCells().size()); }
+    QList<QAccessibleInterface*> selectedCells() const override
+    {
+        QList<QAccessibleInterface*> cells;
+        for (const QTableWidgetItem* item : grid()->selectedItems())
+            cells << cell(grid()->row(item), grid()->column(item));
+        return cells;
+    }
+    QString columnDescription(int column) const override
+    {
+        return grid()->TextMatrix(0, column + 1);
+    }
+    QString rowDescription(int row) const override { return grid()->TextMatrix(row + 1, 0); }
+    int selectedColumnCount() const override { return 0; }
+    int selectedRowCount() const override { return 0; }
+    int columnCount() const override { return qMax(grid()->columnCount() - 1, 0); }
+    int rowCount() const override { return qMax(grid()->rowCount() - 1, 0); }
+    QList<int> selectedColumns() const override { return {}; }
+    QList<int> selectedRows() const override { return {}; }
+    bool isColumnSelected(int) const override { return false; }
+    bool isRowSelected(int) const override { return false; }
+    bool selectRow(int) override { return false; }
+    bool selectColumn(int) override { return false; }
+    bool unselectRow(int) override { return false; }
+    bool unselectColumn(int) override { return false; }
+    void modelChange(QAccessibleTableModelChangeEvent*) override {}
+
+private:
+    mutable QHash<QPair<int, int>, QAccessible::Id> m_cells;
+};
+
+// One cell of the grid. It reads the grid at every question, so it stays
+// true when the grid changes shape; outside the grid it is not valid.
+class GridCellAccessible final : public QAccessibleInterface, public QAccessibleTableCellInterface {
+public:
+    GridCellAccessible(QtGrid* grid, int row, int col) : m_grid(grid), m_row(row), m_col(col) {}
+
+    int row() const { return m_row; }
+    int col() const { return m_col; }
+    GridAccessible* gridInterface() const
+    {
+        return static_cast<GridAccessible*>(QAccessible::queryAccessibleInterface(m_grid));
+    }
+
+    bool isValid() const override
+    {
+        return m_grid && m_row < m_grid->rowCount() && m_col < m_grid->columnCount();
+    }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return m_grid ? m_grid->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override { return m_grid ? gridInterface() : nullptr; }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name && isValid() ? m_grid->TextMatrix(m_row, m_col) : QString();
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override
+    {
+        const QTableWidgetItem* item = isValid() ? m_grid->item(m_row, m_col) : nullptr;
+        if (!item)
+            return {};
+        const QRect r = m_grid->visualItemRect(item);
+        return QRect(m_grid->viewport()->mapToGlobal(r.topLeft()), r.size());
+    }
+    QAccessible::Role role() const override
+    {
+        return m_row == 0 ? QAccessible::ColumnHeader
+                          : (m_col == 0 ? QAccessible::RowHeader : QAccessible::Cell);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        if (!isValid() || !m_grid->isVisible()) {
+            state.invisible = true;
+            return state;
+        }
+        const QTableWidgetItem* item = m_grid->item(m_row, m_col);
+        state.selectable = item && item->flags().testFlag(Qt::ItemIsSelectable);
+        state.selected = isSelected();
+        state.focusable = state.selectable;
+        state.focused = state.selectable && m_grid->hasFocus() && m_grid->currentRow() == m_row &&
+                        m_grid->currentColumn() == m_col;
+        return state;
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TableCellInterface && role() == QAccessible::Cell)
+            return static_cast<QAccessibleTableCellInterface*>(this);
+        return nullptr;
+    }
+
+    bool isSelected() const override
+    {
+        const QTableWidgetItem* item = isValid() ? m_grid->item(m_row, m_col) : nullptr;
+        return item && item->isSelected();
+    }
+    QList<QAccessibleInterface*> columnHeaderCells() const override
+    {
+        return {gridInterface()->cell(0, m_col)};
+    }
+    QList<QAccessibleInterface*> rowHeaderCells() const override
+    {
+        return {gridInterface()->cell(m_row, 0)};
+    }
+    int columnIndex() const override { return m_col - 1; }
+    int rowIndex() const override { return m_row - 1; }
+    int columnExtent() const override { return 1; }
+    int rowExtent() const override { return 1; }
+    QAccessibleInterface* table() const override { return parent(); }
+
+private:
+    QPointer<QtGrid> m_grid;
+    int m_row;
+    int m_col;
+};
+
+QAccessibleInterface* GridAccessible::cell(int row, int col) const
+{
+    const QPair<int, int> key(row, col);
+    auto found = m_cells.constFind(key);
+    if (found == m_cells.constEnd())
+        found = m_cells.insert(key, QAccessible::registerAccessibleInterface(
+                                        new GridCellAccessible(grid(), row, col)));
+    return QAccessible::accessibleInterface(*found);
+}
+
+int GridAccessible::indexOfChild(const QAccessibleInterface* child) const
+{
+    const auto* cell = dynamic_cast<const GridCellAccessible*>(child);
+    if (!cell || cell->parent() != this || !cell->isValid())
+        return -1;
+    return cell->row() * grid()->columnCount() + cell->col();
+}
+
+// Asked only when an assistive technology is listening.
+QAccessibleInterface* gridAccessibleFactory(const QString&, QObject* object)
+{
+    if (auto* grid = qobject_cast<QtGrid*>(object))
+        return new GridAccessible(grid);
+    return nullptr;
+}
+
+// Tells a listening screen reader of a new text or focus in the cell.
+void notifyCell(QtGrid* grid, QAccessible::Event type, int row, int col)
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleEvent event(grid, type);
+    event.setChild(row * grid->columnCount() + col);
+    QAccessible::updateAccessibility(&event);
+}
 
 Qt::Alignment toQtAlignment(int flexAlignment)
 {
@@ -22,6 +224,11 @@ Qt::Alignment toQtAlignment(int flexAlignment)
 
 QtGrid::QtGrid(QWidget* parent) : QTableWidget(parent)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(gridAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     horizontalHeader()->setVisible(false);
     verticalHeader()->setVisible(false);
     verticalHeader()->setMinimumSectionSize(1);
@@ -67,7 +274,26 @@ void QtGrid::setTextMatrix(int row, int col, const QString& text)
     if (row < 0 || row >= rowCount() || col < 0 || col >= columnCount())
         return;
     styleCell(row, col);
+    if (item(row, col)->text() == text)
+        return;
     item(row, col)->setText(text);
+    notifyCell(this, QAccessible::NameChanged, row, col);
+}
+
+void QtGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    // QTableView would number the focused cell counting its hidden header
+    // sections; this grid's accessible children are its cells alone.
+    QAbstractItemView::currentChanged(current, previous);
+    if (current.isValid() && hasFocus())
+        notifyCell(this, QAccessible::Focus, current.row(), current.column());
+}
+
+void QtGrid::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    // For the same reason: QTableView's selection events would name the
+    // wrong cells.
+    QAbstractItemView::selectionChanged(selected, deselected);
 }
 
 int QtGrid::ColWidth(int col) const

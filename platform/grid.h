@@ -33,6 +33,8 @@ public:
 
 // The grid over a QTableWidget. Row 0 and column 0 are drawn in the button
 // face colour and cannot be selected, like the fixed cells of a flex grid.
+// Screen readers read it as a table whose column headers are row 0 and whose
+// row headers are column 0; the cells of the table proper are the others.
 class QtGrid final : public QTableWidget, public Grid {
     Q_OBJECT
 public:
@@ -57,6 +59,11 @@ public:
     void setHeight(int twips) override;
     bool Visible() const override { return isVisibleTo(parentWidget()); }
     void setVisible(bool visible) override { QTableWidget::setVisible(visible); }
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
 
 private:
     void styleCell(int row, int col);

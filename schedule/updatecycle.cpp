@@ -83,6 +83,7 @@ void MainForm::Timer_Timer()
     if (Password.isEmpty())
         return;
     LabTime->setText(m_platform.clock->now().toString(QStringLiteral("HH:mm:ss")));
+    nameClock();
     // No signal shown yet: ask again every second. An automatic cycle never
     // starts while another one still waits for its reply.
     if (FGrid->TextMatrix(1, 1).size() < 2 && !updateCycleWaiting()) {

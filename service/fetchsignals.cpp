@@ -37,6 +37,7 @@ void MainForm::FetchSignals_Finished(const QString& rawReply)
     const std::optional<QString> key = protocol::signalKey(fields, System);
     if (key && *key != OldOrders) {
         RestoreFromTray();
+        announcePositions();
         if (!OldOrders.isEmpty() && CheckAlarm->isChecked())
             ButTestSound->setText(alerts::stopAlarmCaption());
         OldOrders = *key;
