@@ -7,17 +7,27 @@
 namespace kelvo {
 namespace {
 const QString kAlarmFile = QStringLiteral("Alarm.wav");
+
+// The start folder's own sound wins, then the one installed with the program;
+// empty when there is neither, and the alarm beeps instead.
+QString alarmFile(const SoundPlayer& sound)
+{
+    if (config::FileExists(kAlarmFile))
+        return kAlarmFile;
+    const QString installed = sound.installedAlarmFile();
+    return config::FileExists(installed) ? installed : QString();
+}
 } // namespace
 
 void MainForm::AlarmStep()
 {
-    const alerts::AlarmTick tick =
-        alerts::alarmTick(ButTestSound->text() == alerts::stopAlarmCaption(),
-                          config::FileExists(kAlarmFile), TimerCounter);
+    const bool on = ButTestSound->text() == alerts::stopAlarmCaption();
+    const QString file = on ? alarmFile(*m_platform.sound) : QString();
+    const alerts::AlarmTick tick = alerts::alarmTick(on, !file.isEmpty(), TimerCounter);
     TimerCounter = tick.counter;
     switch (tick.action) {
     case alerts::AlarmAction::PlaySound:
-        PlayWAV(kAlarmFile);
+        PlayWAV(file);
         break;
     case alerts::AlarmAction::Beep:
         m_platform.beep->beep();

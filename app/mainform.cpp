@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QStyleFactory>
+#include <algorithm>
 
 namespace kelvo {
 namespace {
@@ -60,6 +62,27 @@ public:
                 return visualRect(option->direction, r, r.adjusted(2, 1, -(kArrowWidth + 1), -1));
         }
         return QProxyStyle::subControlRect(control, option, part, widget);
+    }
+};
+
+// Once an entry is chosen, one always stays chosen: a click with Ctrl on the
+// chosen entry would otherwise leave none, and with it no time zone to show
+// or save.
+class KeepOneSelected final : public QItemSelectionModel {
+public:
+    using QItemSelectionModel::QItemSelectionModel;
+
+    void select(const QItemSelection& selection, SelectionFlags command) override
+    {
+        const QModelIndexList before = selectedIndexes();
+        if (!before.isEmpty() && (command & (Deselect | Toggle | Clear)) && !(command & Select)) {
+            const bool dropsAll = std::all_of(before.cbegin(), before.cend(), [&](const auto& i) {
+                return (command & Clear) || selection.contains(i);
+            });
+            if (dropsAll)
+                return;
+        }
+        QItemSelectionModel::select(selection, command);
     }
 };
 
@@ -205,6 +228,7 @@ void MainForm::createControls()
     LabGMT = label(QStringLiteral("TimeZone"), 2040, 600, 975, 255);
     ListBoxGMT = new QListWidget(this);
     ListBoxGMT->addItems(timeZoneEntries());
+    ListBoxGMT->setSelectionModel(new KeepOneSelected(ListBoxGMT->model(), ListBoxGMT));
     ListBoxGMT->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBoxGMT->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ListBoxGMT->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -222,6 +246,8 @@ void MainForm::createControls()
     CheckSound = checkBox(1440, 1800);
     CheckAlarm = checkBox(1440, 2040);
     CheckText = checkBox(1440, 2280);
+    LabExportError = label(QStringLiteral("The last export failed"), 3000, 2400, 2760, 255);
+    LabExportError->setAccessibleName(LabExportError->text());
     ButTestSound = button(alerts::testAlarmCaption(), 1800, 1920, 1095, 255);
     ButMinimize = button(QStringLiteral("Minimize"), 1800, 2280, 1095, 255);
     ButManUpdate = button(QStringLiteral("Manual Update"), 5880, 2400, 1335, 255);
@@ -252,6 +278,7 @@ void MainForm::createControls()
         {CheckSound, "CheckSound"},
         {CheckAlarm, "CheckAlarm"},
         {CheckText, "CheckText"},
+        {LabExportError, "LabExportError"},
         {ButTestSound, "ButTestSound"},
         {ButMinimize, "ButMinimize"},
         {ButManUpdate, "ButManUpdate"},
@@ -261,9 +288,10 @@ void MainForm::createControls()
         control->setObjectName(QLatin1String(name));
 
     for (QWidget* w : std::initializer_list<QWidget*>{
-             FGrid, LabLast, BoxLast, LabNext, BoxNext, LabTime, LabGMT, ListBoxGMT, ButBrowse,
-             BoxPath, ButSavePath, LabAlerts, CheckSound, CheckAlarm, CheckText, ButTestSound,
-             ButMinimize, ButManUpdate, ButExit})
+             FGrid,          LabLast,      BoxLast,     LabNext,      BoxNext,
+             LabTime,        LabGMT,       ListBoxGMT,  ButBrowse,    BoxPath,
+             ButSavePath,    LabAlerts,    CheckSound,  CheckAlarm,   CheckText,
+             LabExportError, ButTestSound, ButMinimize, ButManUpdate, ButExit})
         w->hide();
 
     connect(BoxUser, &QLineEdit::textChanged, this, &MainForm::BoxUser_Change);

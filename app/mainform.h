@@ -58,6 +58,7 @@ public:
     QCheckBox* CheckSound;
     QCheckBox* CheckAlarm;
     QCheckBox* CheckText;
+    QLabel* LabExportError; // shown while the latest export failed
     QPushButton* ButTestSound;
     QPushButton* ButMinimize;
     QPushButton* ButManUpdate;
@@ -153,7 +154,7 @@ private:
     void nameClock();
     void Login_Finished(const QString& reply, const QString& encodedPassword);
     void RunUpdateCycle_Finished(const QString& reply);
-    void FetchSignals_Finished(const QString& reply);
+    void FetchSignals_Finished(const ReplyText& reply);
     void setNextCheck(const schedule::NextCheck& next);
     void signalsArrived(bool usable);
     void showMessage(const QString& title, const QString& text);

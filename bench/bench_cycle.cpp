@@ -68,7 +68,8 @@ double plainWrites(const QString& dir, const QStringList& fields)
         for (int first : {9, 1}) {
             QFile file(dir + (first == 9 ? "/Kelvo-Daily.csv" : "/Kelvo-Hourly.csv"));
             file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-            file.write(*exporting::exportLine(fields, first, QStringLiteral("10:00:00")));
+            file.write(*exporting::exportLine(fields, first, QStringLiteral("10:00:00"),
+                                              TextEncoding::Utf8));
         }
     }
     return double(clock.nsecsElapsed()) / kWrites;
@@ -79,7 +80,8 @@ double atomicWrites(const QString& dir, const QStringList& fields)
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < kWrites; ++i)
-        exporting::writeExports(dir + QLatin1Char('/'), 3, fields, QStringLiteral("10:00:00"));
+        exporting::writeExports(dir + QLatin1Char('/'), 3, fields, QStringLiteral("10:00:00"),
+                                TextEncoding::Utf8);
     return double(clock.nsecsElapsed()) / kWrites;
 }
 

@@ -3,6 +3,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#endif
 
 namespace kelvo::config {
 
@@ -177,11 +182,41 @@ Message folderMissingOnSaveMessage()
                            "configuration file.")};
 }
 
+namespace {
+
+// Rewrites an existing file in place, for a folder that lets its files be
+// written but no new file be created there. The room for the new content is
+// claimed before a byte of the old one is touched, and the file is cut to
+// its new length only after the whole content is in it: on a full disk the
+// old content stays whole.
+std::optional<QString> overwriteInPlace(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered))
+        return file.errorString();
+#ifdef Q_OS_UNIX
+    if (!bytes.isEmpty()) {
+        if (const int err = ::posix_fallocate(file.handle(), 0, bytes.size()))
+            return QString::fromLocal8Bit(std::strerror(err));
+    }
+#endif
+    if (file.write(bytes) != bytes.size() || !file.resize(bytes.size()))
+        return file.errorString();
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
+    if (!file.open(QIODevice::WriteOnly)) {
+        // No temporary file could be made beside it: write the file itself.
+        const QString reason = file.errorString();
+        if (FileExists(path) && !overwriteInPlace(path, bytes))
+            return std::nullopt;
+        return reason;
+    }
     // Flush before committing: a write error that only shows when the buffer
     // goes to disk (a full disk, say) would otherwise be missed, and the
     // short temporary file would replace the good one.

@@ -72,8 +72,10 @@ Message saveFailedMessage(const QString& path, const QString& reason);
 Message folderMissingOnSaveMessage();
 
 // Writes a whole file through a temporary file in the same folder and a
-// rename, so a reader never sees it half written. Returns the system's reason
-// on failure, std::nullopt on success.
+// rename, so a reader never sees it half written. Where no new file may be
+// created in the folder, an existing file is rewritten in place instead, its
+// room claimed first so that a full disk leaves the old content whole.
+// Returns the system's reason on failure, std::nullopt on success.
 std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes);
 
 } // namespace kelvo::config

@@ -34,7 +34,7 @@ void checkExportLines(const QStringList& fields, const QString& lastUpdate)
 {
     for (int firstField : {1, 9}) {
         const std::optional<QByteArray> line =
-            exporting::exportLine(fields, firstField, lastUpdate);
+            exporting::exportLine(fields, firstField, lastUpdate, TextEncoding::Utf8);
         require(line.has_value() == (fields.size() >= firstField + 3));
         if (!line)
             continue;
@@ -59,7 +59,8 @@ void checkCleaned(const QString& reply)
         require(c != QLatin1Char('<') && (c.unicode() >= 0x20 || c == QLatin1Char('\t')));
     const QStringList fields = protocol::splitSignalReply(*cleaned);
     for (int firstField : {1, 9}) {
-        if (const auto line = exporting::exportLine(fields, firstField, QStringLiteral("07:05:09")))
+        if (const auto line = exporting::exportLine(fields, firstField, QStringLiteral("07:05:09"),
+                                                    TextEncoding::Utf8))
             require(line->indexOf('\n') == line->size() - 1 &&
                     line->indexOf('\r') == line->size() - 2);
     }

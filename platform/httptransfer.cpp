@@ -108,7 +108,7 @@ private:
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         const bool ok = reply->error() == QNetworkReply::NoError && status >= 200 &&
                         status <= 299 && !m_bodyTooLarge && drain(reply);
-        const QString text = ok ? decodeReplyBody(m_body) : QString();
+        const ReplyText text = ok ? decodeReplyBody(m_body) : ReplyText();
 
         // Reset all state before the handler runs: it may start the next
         // request on this transfer or destroy it.
@@ -131,7 +131,7 @@ private:
             &m_context,
             [this, generation = m_generation, handler = std::move(onReply)] {
                 if (generation == m_generation)
-                    handler(QString());
+                    handler(ReplyText());
             },
             Qt::QueuedConnection);
     }
@@ -155,7 +155,7 @@ std::unique_ptr<HttpTransfer> makeQtTransfer(QNetworkAccessManager* manager, Tra
     return std::make_unique<QtHttpTransfer>(manager, limits);
 }
 
-QString decodeReplyBody(const QByteArray& body)
+ReplyText decodeReplyBody(const QByteArray& body)
 {
     // Stateless, so that a multi-byte sequence cut off at the end of the body
     // counts as invalid instead of being silently dropped. A leading UTF-8
@@ -163,8 +163,13 @@ QString decodeReplyBody(const QByteArray& body)
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(body);
     if (utf8.hasError())
-        return QString::fromLatin1(body);
-    return text;
+        return {QString::fromLatin1(body), TextEncoding::Latin1};
+    return {text, TextEncoding::Utf8};
+}
+
+QByteArray encodeAsReceived(const QString& text, TextEncoding encoding)
+{
+    return encoding == TextEncoding::Latin1 ? text.toLatin1() : text.toUtf8();
 }
 
 } // namespace kelvo

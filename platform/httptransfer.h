@@ -9,6 +9,22 @@ class QNetworkAccessManager;
 
 namespace kelvo {
 
+// A reply body as text. It remembers how its bytes were read, so that text
+// taken from it can be written back as the very bytes that came.
+enum class TextEncoding { Utf8, Latin1 };
+class ReplyText : public QString {
+public:
+    ReplyText() = default;
+    ReplyText(const QString& text, TextEncoding encoding) : QString(text), m_encoding(encoding) {}
+    TextEncoding encoding() const { return m_encoding; }
+
+private:
+    TextEncoding m_encoding = TextEncoding::Utf8;
+};
+
+// Text taken from a reply read with `encoding`, as the bytes it was read from.
+QByteArray encodeAsReceived(const QString& text, TextEncoding encoding);
+
 // One HTTP transfer object: one GET at a time. openUrl() starts a request and
 // returns at once; when the transfer ends the handler gets the whole body as
 // text, or an empty text when the request failed for any reason (HTTP status
@@ -17,7 +33,7 @@ namespace kelvo {
 // a cancelled request is never called.
 class HttpTransfer {
 public:
-    using ReplyHandler = std::function<void(const QString& reply)>;
+    using ReplyHandler = std::function<void(const ReplyText& reply)>;
 
     virtual ~HttpTransfer() = default;
     virtual void openUrl(const QUrl& url, ReplyHandler onReply) = 0;
@@ -35,6 +51,6 @@ std::unique_ptr<HttpTransfer> makeQtTransfer(QNetworkAccessManager* manager,
                                              TransferLimits limits = {});
 
 // The reply body as text: UTF-8, or Latin-1 where it is not valid UTF-8.
-QString decodeReplyBody(const QByteArray& body);
+ReplyText decodeReplyBody(const QByteArray& body);
 
 } // namespace kelvo

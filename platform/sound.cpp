@@ -13,12 +13,18 @@
 #error "KELVO_SOUND_MODULE_RELDIR must name the sound module's folder relative to the program's"
 #endif
 
+#ifndef KELVO_ALARM_SOUND_RELDIR
+#error "KELVO_ALARM_SOUND_RELDIR must name the alarm sound's folder relative to the program's"
+#endif
+
 namespace kelvo {
 
 // Where installing puts the sound module, relative to the program's folder.
 // Kept as one string in the program, where the package test reads it.
 extern const char kSoundModuleRelativeDir[];
 const char kSoundModuleRelativeDir[] = KELVO_SOUND_MODULE_RELDIR;
+extern const char kAlarmSoundRelativeDir[];
+const char kAlarmSoundRelativeDir[] = KELVO_ALARM_SOUND_RELDIR;
 
 QtSoundPlayer::QtSoundPlayer(QStringList moduleFolders) : m_moduleFolders(std::move(moduleFolders))
 {
@@ -32,6 +38,13 @@ QStringList QtSoundPlayer::defaultModuleFolders()
     return {programFolder,
             QFileInfo(programFolder + QLatin1Char('/') + QLatin1String(kSoundModuleRelativeDir))
                 .absoluteFilePath()};
+}
+
+QString QtSoundPlayer::installedAlarmFile() const
+{
+    return QFileInfo(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                     QLatin1String(kAlarmSoundRelativeDir) + QStringLiteral("/Alarm.wav"))
+        .absoluteFilePath();
 }
 
 bool QtSoundPlayer::loadBackend()

@@ -15,6 +15,8 @@ class SoundPlayer {
 public:
     virtual ~SoundPlayer() = default;
     virtual bool play(const QString& fileName) = 0;
+    // The alarm sound installed with the program (it may be missing).
+    virtual QString installedAlarmFile() const = 0;
 };
 
 // Plays through the kelvo-sound module, loaded from the first of
@@ -25,6 +27,7 @@ public:
     explicit QtSoundPlayer(QStringList moduleFolders = defaultModuleFolders());
     ~QtSoundPlayer() override;
     bool play(const QString& fileName) override;
+    QString installedAlarmFile() const override;
 
     // Beside the program (a build folder), then where installing puts it.
     static QStringList defaultModuleFolders();

@@ -15,7 +15,7 @@ QString exportFilePath(const QString& folder, const QString& fileName)
 }
 
 std::optional<QByteArray> exportLine(const QStringList& fields, int firstField,
-                                     const QString& lastUpdate)
+                                     const QString& lastUpdate, TextEncoding encoding)
 {
     QString line;
     for (int number = firstField; number < firstField + 4; ++number) {
@@ -25,7 +25,7 @@ std::optional<QByteArray> exportLine(const QStringList& fields, int firstField,
         line += *value + QLatin1Char(',');
     }
     line += lastUpdate + QStringLiteral("\r\n");
-    return line.toLocal8Bit();
+    return encodeAsReceived(line, encoding);
 }
 
 QList<ExportJob> exportJobs(int system)
@@ -45,12 +45,12 @@ QList<ExportJob> exportJobs(int system)
 }
 
 QList<ExportResult> writeExports(const QString& folder, int system, const QStringList& fields,
-                                 const QString& lastUpdate)
+                                 const QString& lastUpdate, TextEncoding encoding)
 {
     QList<ExportResult> results;
     for (const ExportJob& job : exportJobs(system)) {
         ExportResult result{exportFilePath(folder, job.fileName), ExportResult::Written, {}};
-        if (const auto line = exportLine(fields, job.firstField, lastUpdate)) {
+        if (const auto line = exportLine(fields, job.firstField, lastUpdate, encoding)) {
             if (const auto failure = config::writeFileAtomically(result.path, *line)) {
                 result.outcome = ExportResult::Failed;
                 result.error = *failure;
@@ -61,6 +61,23 @@ QList<ExportResult> writeExports(const QString& folder, int system, const QStrin
         results.append(result);
     }
     return results;
+}
+
+std::optional<ExportFailure> exportFailure(const QList<ExportResult>& results)
+{
+    ExportFailure failure;
+    bool written = false;
+    for (const ExportResult& result : results) {
+        if (result.outcome == ExportResult::Failed) {
+            failure.failed = true;
+            failure.details += (failure.details.isEmpty() ? QString() : QStringLiteral("\n")) +
+                               result.path + QStringLiteral(": ") + result.error;
+        }
+        written = written || result.outcome == ExportResult::Written;
+    }
+    if (!failure.failed && !written)
+        return std::nullopt;
+    return failure;
 }
 
 } // namespace kelvo::exporting

@@ -5,6 +5,7 @@
 #include "service/signalgrid.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtDebug>
@@ -18,11 +19,11 @@ void MainForm::FetchSignals()
     const QUrl url = protocol::signalsUrl(m_serviceUrl, User, Password, System);
     if (CheckSound->isChecked())
         m_platform.beep->beep();
-    InetSignals->openUrl(url, [this](const QString& reply) { FetchSignals_Finished(reply); });
+    InetSignals->openUrl(url, [this](const ReplyText& reply) { FetchSignals_Finished(reply); });
     Login->setEnabled(false);
 }
 
-void MainForm::FetchSignals_Finished(const QString& rawReply)
+void MainForm::FetchSignals_Finished(const ReplyText& rawReply)
 {
     // An empty or unusable reply changes nothing: the grid, the key and the
     // export files keep what they had.
@@ -44,11 +45,18 @@ void MainForm::FetchSignals_Finished(const QString& rawReply)
     }
 
     if (CheckText->isChecked()) {
-        const auto results =
-            exporting::writeExports(BoxPath->text(), System, fields, BoxLast->text());
+        const auto results = exporting::writeExports(BoxPath->text(), System, fields,
+                                                     BoxLast->text(), rawReply.encoding());
         for (const exporting::ExportResult& result : results) {
             if (result.outcome == exporting::ExportResult::Failed)
                 qWarning().noquote() << "could not write" << result.path << ":" << result.error;
+        }
+        // Shown in the window, never in a box: an unattended client must not
+        // stop and wait for a click.
+        if (const auto failure = exporting::exportFailure(results)) {
+            LabExportError->setToolTip(failure->details);
+            LabExportError->setAccessibleDescription(failure->details);
+            LabExportError->setVisible(failure->failed);
         }
     }
 }

@@ -47,7 +47,7 @@ void MainForm::Login_Click()
 
 void MainForm::Login_Finished(const QString& reply, const QString& encodedPassword)
 {
-    if (reply.isEmpty()) {
+    if (!protocol::loginAccepted(reply)) {
         LabError->show();
         m_platform.beep->beep();
         Login->setEnabled(true);

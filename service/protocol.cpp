@@ -100,6 +100,11 @@ std::optional<QString> cleanSignalReply(const QString& reply)
     return body;
 }
 
+bool loginAccepted(const QString& reply)
+{
+    return cleanSignalReply(reply).has_value();
+}
+
 std::optional<QString> field(const QStringList& fields, int number)
 {
     if (number < 1 || number > fields.size())

@@ -3,6 +3,7 @@
 #include "formfixture.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTest>
 
@@ -17,6 +18,7 @@ private slots:
     void soundsAtOnceThenEvery23Ticks();
     void beepsEverySecondWithoutTheFile_data();
     void beepsEverySecondWithoutTheFile();
+    void installedSoundWhenTheStartFolderHasNone();
     void counterIsKeptAcrossOffAndOn();
     void buttonTogglesTheCaption();
     void silentUntilSwitchedOn();
@@ -82,6 +84,20 @@ void TestAlarm::beepsEverySecondWithoutTheFile()
     QVERIFY(soundTicks(5).isEmpty());
     QCOMPARE(m_f->fakes.beep->count, 5);
     QCOMPARE(m_f->form->TimerCounter, 0);
+}
+
+void TestAlarm::installedSoundWhenTheStartFolderHasNone()
+{
+    const QString installed = m_f->path(QStringLiteral("share/Alarm.wav"));
+    QVERIFY(QDir().mkpath(QFileInfo(installed).path()));
+    QVERIFY(QFile::copy(m_f->path(QStringLiteral("Alarm.wav")), installed));
+    m_f->fakes.sound->installed = installed;
+    m_f->form->ButTestSound_Click();
+    QCOMPARE(soundTicks(1), QList<int>{1});
+    QVERIFY(QFile::remove(m_f->path(QStringLiteral("Alarm.wav"))));
+    QCOMPARE(soundTicks(23, 2), QList<int>{24});
+    QCOMPARE(m_f->fakes.sound->played, (QStringList{QStringLiteral("Alarm.wav"), installed}));
+    QCOMPARE(m_f->fakes.beep->count, 0);
 }
 
 void TestAlarm::counterIsKeptAcrossOffAndOn()

@@ -225,6 +225,11 @@ void TestSettings::zoneConversion()
     // Back and forth gives the same text again: shifts never add up.
     form.ListBoxGMT->setCurrentRow(row == 0 ? 1 : 0);
     form.ListBoxGMT->setCurrentRow(row);
+    // A click with Ctrl on the chosen entry leaves it chosen.
+    const QRect item = form.ListBoxGMT->visualItemRect(form.ListBoxGMT->currentItem());
+    QTest::mouseClick(form.ListBoxGMT->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      item.center());
+    QCOMPARE(form.gmtText(), zone);
     QCOMPARE(form.BoxLast->text(), shown);
 }
 

@@ -82,11 +82,19 @@ program="$work/root/usr/bin/kelvo-rozevid"
 # relative to the program's own.
 # (All of strings' output is read: grep -m1 would end the pipe early and,
 # with pipefail, fail it.)
-module_dir=$(strings -a "$program" | grep -E '^\.\./.*kelvo-rozevid$' || true)
+module_dir=$(strings -a "$program" | grep -E '^\.\./lib.*/kelvo-rozevid$' || true)
 module_dir=${module_dir%%$'\n'*}
 [ -n "$module_dir" ] || fail "the program names no folder of its sound module"
 module="$(dirname "$program")/$module_dir/kelvo-sound.so"
 [ -f "$module" ] || fail "the program looks for its sound module at $module, which is not in the package"
+
+# The alarm sound, where the program looks for it when the start folder has
+# none: likewise a folder compiled in, relative to the program's own.
+sound_dir=$(strings -a "$program" | grep -E '^\.\./share/kelvo-rozevid$' || true)
+[ -n "$sound_dir" ] || fail "the program names no folder of its alarm sound"
+wav="$(dirname "$program")/${sound_dir%%$'\n'*}/Alarm.wav"
+[ "$(head -c 4 "$wav" 2>/dev/null)" = RIFF ] ||
+  fail "the program looks for its alarm sound at $wav, which is no WAV file in the package"
 
 # Installed among the system's programs, they look for libraries only where
 # the system keeps them.

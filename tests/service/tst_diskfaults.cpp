@@ -7,6 +7,7 @@
 #include "restricteddir.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -23,6 +24,8 @@ const QByteArray kNewSignals = "Short,2026-03-02,10:00,1.2001,Flat,2026-03-02,10
                                "Long,2026-03-02,10:00,1.2003";
 
 } // namespace
+
+Q_DECLARE_METATYPE(kelvo::test::FileMap)
 
 class TestDiskFaults : public QObject {
     Q_OBJECT
@@ -65,23 +68,45 @@ void TestDiskFaults::cleanup()
 void TestDiskFaults::exportFolderRefuses_data()
 {
     QTest::addColumn<int>("kind");
-    QTest::newRow("read-only") << int(RestrictedDir::ReadOnly);
-    QTest::newRow("full") << int(RestrictedDir::Full);
+    QTest::addColumn<QByteArray>("priceDigits"); // appended to the daily entry price
+    QTest::addColumn<FileMap>("after");
+    QTest::addColumn<bool>("failed");
+    const QByteArray longer(5000, '7');
+    const FileMap written = {{"Kelvo-Daily.csv", "Long,2026-03-02,10:00,1.2003,10:00:00\r\n"},
+                             {"Kelvo-Hourly.csv", "Short,2026-03-02,10:00,1.2001,10:00:00\r\n"}};
+    QTest::newRow("read-only") << int(RestrictedDir::ReadOnly) << QByteArray() << kGoodFiles
+                               << true;
+    QTest::newRow("full") << int(RestrictedDir::Full) << QByteArray() << kGoodFiles << true;
+    // Rewritten in place; a line that needs more room than the disk has
+    // leaves the old one whole.
+    QTest::newRow("no new files") << int(RestrictedDir::NoNewFiles) << QByteArray() << written
+                                  << false;
+    QTest::newRow("full, no new files")
+        << int(RestrictedDir::FullNoNewFiles) << longer
+        << FileMap{{"Kelvo-Daily.csv", kGoodFiles.value("Kelvo-Daily.csv")},
+                   {"Kelvo-Hourly.csv", written.value("Kelvo-Hourly.csv")}}
+        << true;
 }
 
 void TestDiskFaults::exportFolderRefuses()
 {
     QFETCH(int, kind);
+    QFETCH(QByteArray, priceDigits);
+    QFETCH(FileMap, after);
+    QFETCH(bool, failed);
     RestrictedDir dir(m_f->path(QStringLiteral("restricted")), RestrictedDir::Kind(kind),
                       kGoodFiles);
     if (!dir.isReady())
         QSKIP(qPrintable(dir.reason()));
     m_f->form->BoxPath->setText(dir.path());
+    m_service->setSignals(kNewSignals + priceDigits);
 
     fetch();
     fetch();
-    QCOMPARE(m_f->form->FGrid->TextMatrix(3, 4), QStringLiteral("1.2003"));
-    QCOMPARE(filesIn(dir.path()), kGoodFiles);
+    QCOMPARE(m_f->form->FGrid->TextMatrix(3, 4), QString::fromLatin1("1.2003" + priceDigits));
+    QCOMPARE(filesIn(dir.path()), after);
+    // A failure shows in the window, never in a box.
+    QCOMPARE(m_f->form->LabExportError->isHidden(), !failed);
     QVERIFY(m_f->fakes.messageBox->shown.isEmpty());
 }
 
@@ -93,9 +118,11 @@ void TestDiskFaults::exportFolderRemovedAndBack()
     QVERIFY(!QFileInfo::exists(dir));
     QCOMPARE(filesIn(m_f->folder.path()).keys(), QStringList{"Config.dat"});
     QVERIFY(m_f->fakes.messageBox->shown.isEmpty());
+    QVERIFY(m_f->form->LabExportError->toolTip().contains(dir));
 
     QVERIFY(QDir().mkpath(dir));
     fetch();
+    QVERIFY(m_f->form->LabExportError->isHidden());
     QCOMPARE(filesIn(dir).value(QStringLiteral("Kelvo-Daily.csv")),
              QByteArray("Long,2026-03-02,10:00,1.2003,10:00:00\r\n"));
 }

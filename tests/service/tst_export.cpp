@@ -36,7 +36,7 @@ private slots:
 void TestExport::filesForAReply_data()
 {
     QTest::addColumn<int>("system");
-    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<FileMap>("before");
     QTest::addColumn<FileMap>("after");
     QTest::addColumn<QStringList>("order");
@@ -45,36 +45,44 @@ void TestExport::filesForAReply_data()
     const FileMap old = {{kDaily, "Flat,2026-12-01,10:00,1.0001,09:00:00\r\n"},
                          {kHourly, "Flat,2026-12-01,11:00,1.0002,09:00:00\r\n"}};
 
-    QTest::newRow("daily") << 1 << "Long,2026-12-04,14:00,1.0842" << none
+    QTest::newRow("daily") << 1 << QByteArray("Long,2026-12-04,14:00,1.0842") << none
                            << FileMap{{kDaily, "Long,2026-12-04,14:00,1.0842,15:05:00\r\n"}}
                            << QStringList{kDaily};
     QTest::newRow("hourly leaves an older daily file alone")
-        << 2 << "Long,d1,t1,1.1,Short,d2,t2,2.2" << old
+        << 2 << QByteArray("Long,d1,t1,1.1,Short,d2,t2,2.2") << old
         << FileMap{{kDaily, old.value(kDaily)}, {kHourly, "Long,d1,t1,1.1,15:05:00\r\n"}}
         << QStringList{kHourly};
     QTest::newRow("both: daily from fields 9-12 first, then hourly")
-        << 3 << "H,d1,t1,1.1,F,d2,t2,2.2,D,d3,t3,3.3" << none
+        << 3 << QByteArray("H,d1,t1,1.1,F,d2,t2,2.2,D,d3,t3,3.3") << none
         << FileMap{{kDaily, "D,d3,t3,3.3,15:05:00\r\n"}, {kHourly, "H,d1,t1,1.1,15:05:00\r\n"}}
         << QStringList{kDaily, kHourly};
     QTest::newRow("both with eight fields keeps the daily file")
-        << 3 << "H,d1,t1,1.1,F,d2,t2,2.2" << old
+        << 3 << QByteArray("H,d1,t1,1.1,F,d2,t2,2.2") << old
         << FileMap{{kDaily, old.value(kDaily)}, {kHourly, "H,d1,t1,1.1,15:05:00\r\n"}}
         << QStringList{kDaily, kHourly};
     QTest::newRow("short daily reply keeps the old file")
-        << 1 << "Long,2026-12-04" << old << old << QStringList{kDaily};
+        << 1 << QByteArray("Long,2026-12-04") << old << old << QStringList{kDaily};
     QTest::newRow("fields written as received, no quoting")
-        << 1 << QStringLiteral(" Long ,\"4 Dec\",,1,08\r\n") << none
+        << 1 << QByteArray(" Long ,\"4 Dec\",,1,08\r\n") << none
         << FileMap{{kDaily, " Long ,\"4 Dec\",,1,15:05:00\r\n"}} << QStringList{kDaily};
     QTest::newRow("non-ASCII as UTF-8 without a byte-order mark")
-        << 1 << QStringLiteral("Länge,4. Dez,14:00,1€") << none
+        << 1 << QStringLiteral("Länge,4. Dez,14:00,1€").toUtf8() << none
         << FileMap{{kDaily, QStringLiteral("Länge,4. Dez,14:00,1€,15:05:00\r\n").toUtf8()}}
+        << QStringList{kDaily};
+    QTest::newRow("a reply that is not UTF-8 written back byte for byte")
+        << 1
+        << QByteArray("L\xe4nge,4. Dez,14:00,\xa3"
+                      "1")
+        << none
+        << FileMap{{kDaily, "L\xe4nge,4. Dez,14:00,\xa3"
+                            "1,15:05:00\r\n"}}
         << QStringList{kDaily};
 }
 
 void TestExport::filesForAReply()
 {
     QFETCH(int, system);
-    QFETCH(QString, reply);
+    QFETCH(QByteArray, reply);
     QFETCH(FileMap, before);
     QFETCH(FileMap, after);
     QFETCH(QStringList, order);
@@ -85,9 +93,10 @@ void TestExport::filesForAReply()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(it.value());
     }
+    const ReplyText text = decodeReplyBody(reply);
     const auto results =
-        writeExports(dir.path() + QLatin1Char('/'), system, protocol::splitSignalReply(reply),
-                     QStringLiteral("15:05:00"));
+        writeExports(dir.path() + QLatin1Char('/'), system, protocol::splitSignalReply(text),
+                     QStringLiteral("15:05:00"), text.encoding());
     QStringList written;
     for (const ExportResult& result : results) {
         QVERIFY(result.outcome != ExportResult::Failed);
@@ -123,7 +132,8 @@ void TestExport::emptyFolderMeansTheCurrentFolder()
     QTemporaryDir dir;
     const QString previous = QDir::currentPath();
     QDir::setCurrent(dir.path());
-    writeExports(QString(), 1, {"Long", "d", "t", "1.5"}, QStringLiteral("10:00:00"));
+    writeExports(QString(), 1, {"Long", "d", "t", "1.5"}, QStringLiteral("10:00:00"),
+                 TextEncoding::Utf8);
     QDir::setCurrent(previous);
     QCOMPARE(filesIn(dir.path()), (FileMap{{kDaily, "Long,d,t,1.5,10:00:00\r\n"}}));
 }

@@ -113,15 +113,19 @@ void TestLogin::systemBoxIsPickOnly()
 void TestLogin::refusedLogin_data()
 {
     QTest::addColumn<int>("status");
-    QTest::newRow("empty body") << 200;
-    QTest::newRow("server error") << 500;
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("empty body") << 200 << QByteArray();
+    QTest::newRow("server error") << 500 << QByteArray("oops");
+    QTest::newRow("captive portal page") << 200 << QByteArray("<html><body>Sign in</body></html>");
+    QTest::newRow("control characters") << 200 << QByteArray("OK\x01\x02");
 }
 
 void TestLogin::refusedLogin()
 {
     QFETCH(int, status);
+    QFETCH(QByteArray, body);
     MainForm& form = *m_f->form;
-    m_server->setResponse(respond(status, status == 200 ? QByteArray() : QByteArray("oops")));
+    m_server->setResponse(respond(status, body));
     fill(QStringLiteral("ann"), QStringLiteral("abc"), 1);
     form.show();
     form.Login_Click();

@@ -106,8 +106,10 @@ public:
         played.append(fileName);
         return accept;
     }
+    QString installedAlarmFile() const override { return installed; }
     QStringList played;
     bool accept = true;
+    QString installed;
 };
 
 // A grid in memory: cells, sizes and alignments, nothing drawn.

@@ -35,10 +35,15 @@ RestrictedDir::RestrictedDir(const QString& path, Kind kind, const QMap<QString,
     if (geteuid() == 0) {
         // Room for the given files plus the capacity; tmpfs counts whole
         // pages, a page at least for every file.
-        long pages = (capacityBytes + 4095) / 4096 + (kind == Full ? 0 : 4);
+        const bool full = kind == Full || kind == FullNoNewFiles;
+        long pages = (capacityBytes + 4095) / 4096 + (full ? 0 : 4);
         for (const QByteArray& data : files)
             pages += qMax<long>(1, (data.size() + 4095) / 4096);
-        const QByteArray options = "size=" + QByteArray::number(qMax(1L, pages) * 4096);
+        QByteArray options = "size=" + QByteArray::number(qMax(1L, pages) * 4096);
+        // An inode for the folder itself, each file and the filler, and none
+        // to spare.
+        if (kind == NoNewFiles || kind == FullNoNewFiles)
+            options += ",nr_inodes=" + QByteArray::number(files.size() + (full ? 2 : 1));
         if (::mount("tmpfs", where.constData(), "tmpfs", 0, options.constData()) != 0) {
             m_reason = QStringLiteral("cannot mount a tmpfs here: %1")
                            .arg(QString::fromLocal8Bit(std::strerror(errno)));
@@ -49,7 +54,7 @@ RestrictedDir::RestrictedDir(const QString& path, Kind kind, const QMap<QString,
             m_reason = QStringLiteral("cannot fill the test folder");
             return;
         }
-        if (kind == Full && capacityBytes == 0) {
+        if (full && capacityBytes == 0) {
             // Take up whatever the page rounding left over.
             QFile filler(path + QStringLiteral("/filler"));
             if (filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
@@ -71,11 +76,11 @@ RestrictedDir::RestrictedDir(const QString& path, Kind kind, const QMap<QString,
         m_reason = QStringLiteral("cannot fill the test folder");
         return;
     }
-    if (kind == Full) {
+    if (kind == Full || kind == FullNoNewFiles) {
         m_reason = QStringLiteral("a full disk can only be simulated as root (tmpfs)");
         return;
     }
-    for (auto it = files.cbegin(); it != files.cend(); ++it)
+    for (auto it = files.cbegin(); it != files.cend() && kind == ReadOnly; ++it)
         QFile::setPermissions(path + QLatin1Char('/') + it.key(),
                               QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |

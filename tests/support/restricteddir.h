@@ -6,13 +6,15 @@
 
 namespace kelvo::test {
 
-// A folder that refuses to be written, or that fills up after a few bytes,
-// for tests of what the program does when the disk says no. As root,
-// permission bits do not stop writes, so the folder is then a small tmpfs
-// mount (read-only where asked); otherwise it is made read-only with chmod.
+// A folder that refuses to be written, that fills up after a few bytes, or
+// whose files may be rewritten while no new file may be made in it, for
+// tests of what the program does when the disk says no. As root, permission
+// bits do not stop writes, so the folder is then a small tmpfs mount
+// (read-only, or with no inode to spare, where asked); otherwise it is made
+// read-only with chmod.
 class RestrictedDir {
 public:
-    enum Kind { ReadOnly, Full };
+    enum Kind { ReadOnly, Full, NoNewFiles, FullNoNewFiles };
 
     // Creates `path` holding `files` (name -> bytes), then restricts it.
     // For Full, the folder has room for about `capacityBytes` more bytes; with
