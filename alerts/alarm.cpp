@@ -27,7 +27,10 @@ void MainForm::AlarmStep()
     TimerCounter = tick.counter;
     switch (tick.action) {
     case alerts::AlarmAction::PlaySound:
-        PlayWAV(file);
+        // A sound that cannot be played (no sound module, no audio output)
+        // must not leave the alarm silent: the beep is the last resort.
+        if (!PlayWAV(file))
+            m_platform.beep->beep();
         break;
     case alerts::AlarmAction::Beep:
         m_platform.beep->beep();

@@ -126,10 +126,12 @@ void TestAlarm::silentUntilSwitchedOn()
 {
     QVERIFY(soundTicks(30).isEmpty());
     QCOMPARE(m_f->fakes.beep->count, 0);
-    // A rejected sound is not retried before its turn comes again.
+    // A rejected sound is not retried before its turn comes again, and the
+    // beep stands in for it at each turn.
     m_f->fakes.sound->accept = false;
     m_f->form->ButTestSound_Click();
     QCOMPARE(soundTicks(24, 31), (QList<int>{31, 54}));
+    QCOMPARE(m_f->fakes.beep->count, 2);
 }
 
 QTEST_MAIN(TestAlarm)
