@@ -12,6 +12,7 @@ packages=(
   libcpp-httplib-dev libssl-dev
   fonts-comic-neue fonts-dejavu-core fonts-liberation
   xvfb xauth xdotool x11-utils imagemagick
+  dbus-daemon dbus-bin python3-dbus python3-gi trayer openbox libfaketime
   clang clang-format libclang-rt-14-dev llvm
   python3 curl faketime
   dpkg-dev fontconfig desktop-file-utils appstream debootstrap
