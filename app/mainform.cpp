@@ -136,7 +136,7 @@ MainForm::MainForm(Platform platform, const QUrl& serviceUrl, QWidget* parent)
     InetTime = m_platform.makeTransfer();
     InetSignals = m_platform.makeTransfer();
 
-    m_platform.trayIcon->setDoubleClickHandler([this] { RestoreFromTray(); });
+    m_platform.trayIcon->setRestoreHandler([this] { RestoreFromTray(); });
 
     Timer = m_platform.makeTimer(this);
     Timer_Check = m_platform.makeTimer(this);

@@ -18,8 +18,8 @@ void QtTrayIcon::add(const QIcon& icon, const QString& tip)
         m_icon = std::make_unique<QSystemTrayIcon>();
         QObject::connect(m_icon.get(), &QSystemTrayIcon::activated,
                          [this](QSystemTrayIcon::ActivationReason reason) {
-                             if (restoresOn(reason) && m_onDoubleClick)
-                                 m_onDoubleClick();
+                             if (restoresOn(reason, host()) && m_onRestore)
+                                 m_onRestore();
                          });
     }
     m_icon->setIcon(icon);
@@ -27,9 +27,20 @@ void QtTrayIcon::add(const QIcon& icon, const QString& tip)
     m_icon->show();
 }
 
-bool QtTrayIcon::restoresOn(QSystemTrayIcon::ActivationReason reason)
+bool QtTrayIcon::restoresOn(QSystemTrayIcon::ActivationReason reason, Host host)
 {
-    return reason == QSystemTrayIcon::DoubleClick;
+    return reason == QSystemTrayIcon::DoubleClick ||
+           (reason == QSystemTrayIcon::Trigger && host == Host::StatusNotifier);
+}
+
+// Qt chooses the kind of icon itself when it creates it: a StatusNotifierItem
+// on D-Bus where it saw a host registered, else on X11 an XEmbed window.
+// It does not say which, but it answers by the icon's place: an XEmbed icon
+// is a window on the screen, a StatusNotifierItem has no geometry at all. An
+// activation comes from an XEmbed icon only while it is on the screen.
+QtTrayIcon::Host QtTrayIcon::host() const
+{
+    return m_icon && m_icon->geometry().isEmpty() ? Host::StatusNotifier : Host::XEmbed;
 }
 
 void QtTrayIcon::remove()
@@ -43,9 +54,9 @@ bool QtTrayIcon::isShown() const
     return m_icon && m_icon->isVisible();
 }
 
-void QtTrayIcon::setDoubleClickHandler(std::function<void()> handler)
+void QtTrayIcon::setRestoreHandler(std::function<void()> handler)
 {
-    m_onDoubleClick = std::move(handler);
+    m_onRestore = std::move(handler);
 }
 
 } // namespace kelvo

@@ -8,8 +8,8 @@
 
 namespace kelvo {
 
-// The icon in the desktop's notification area. Only a left-button double
-// click is reported; the window decides what it does with it.
+// The icon in the desktop's notification area. Only the click that brings
+// the window back is reported; the window decides what it does with it.
 class TrayIcon {
 public:
     virtual ~TrayIcon() = default;
@@ -19,7 +19,7 @@ public:
     // Removing an icon that is not shown does nothing.
     virtual void remove() = 0;
     virtual bool isShown() const = 0;
-    virtual void setDoubleClickHandler(std::function<void()> handler) = 0;
+    virtual void setRestoreHandler(std::function<void()> handler) = 0;
 };
 
 class QtTrayIcon final : public TrayIcon {
@@ -30,15 +30,24 @@ public:
     void add(const QIcon& icon, const QString& tip) override;
     void remove() override;
     bool isShown() const override;
-    void setDoubleClickHandler(std::function<void()> handler) override;
+    void setRestoreHandler(std::function<void()> handler) override;
 
-    // Only a left-button double click brings the window back; single clicks,
-    // the context menu request and the middle button do nothing.
-    static bool restoresOn(QSystemTrayIcon::ActivationReason reason);
+    // How a notification area reports clicks on the icon. An XEmbed tray
+    // passes on the mouse itself: a press, then a double click. A
+    // StatusNotifierItem host only asks the item to activate (and has no
+    // double click), however its user clicked.
+    enum class Host { XEmbed, StatusNotifier };
+
+    // A left-button double click brings the window back, and so does an
+    // activation where the host reports nothing else. A single click on an
+    // XEmbed tray, the context menu request and the middle button do nothing.
+    static bool restoresOn(QSystemTrayIcon::ActivationReason reason, Host host);
 
 private:
+    Host host() const;
+
     std::unique_ptr<QSystemTrayIcon> m_icon;
-    std::function<void()> m_onDoubleClick;
+    std::function<void()> m_onRestore;
 };
 
 } // namespace kelvo

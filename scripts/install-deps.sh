@@ -12,7 +12,8 @@ packages=(
   libcpp-httplib-dev libssl-dev
   fonts-comic-neue fonts-dejavu-core fonts-liberation
   xvfb xauth xdotool x11-utils imagemagick
-  dbus at-spi2-core python3-pyatspi python3-gi gir1.2-atspi-2.0 weston qt6-wayland
+  dbus dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-dbus python3-gi gir1.2-atspi-2.0
+  weston qt6-wayland trayer openbox libfaketime
   clang clang-format libclang-rt-14-dev llvm
   python3 curl faketime
   dpkg-dev fontconfig desktop-file-utils appstream debootstrap

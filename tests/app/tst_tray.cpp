@@ -17,8 +17,8 @@ private slots:
     void cleanup();
     void minimizeHidesToTheIcon();
     void doubleClickRestoresAndRemovesTheIcon();
-    void onlyALeftDoubleClickRestores_data();
-    void onlyALeftDoubleClickRestores();
+    void whichActivationRestores_data();
+    void whichActivationRestores();
     void withoutANotificationAreaTheWindowIsMinimized();
     void closingTheWindowRemovesTheIcon();
     void restoreOfAShownWindowChangesNothing();
@@ -66,22 +66,29 @@ void TestTray::doubleClickRestoresAndRemovesTheIcon()
     }
 }
 
-void TestTray::onlyALeftDoubleClickRestores_data()
+void TestTray::whichActivationRestores_data()
 {
+    using enum QSystemTrayIcon::ActivationReason;
     QTest::addColumn<int>("reason");
+    QTest::addColumn<bool>("onStatusNotifierHost");
     QTest::addColumn<bool>("restores");
-    QTest::newRow("double click") << int(QSystemTrayIcon::DoubleClick) << true;
-    QTest::newRow("single click") << int(QSystemTrayIcon::Trigger) << false;
-    QTest::newRow("context menu") << int(QSystemTrayIcon::Context) << false;
-    QTest::newRow("middle click") << int(QSystemTrayIcon::MiddleClick) << false;
-    QTest::newRow("unknown") << int(QSystemTrayIcon::Unknown) << false;
+    QTest::newRow("double click") << int(DoubleClick) << false << true;
+    QTest::newRow("single click") << int(Trigger) << false << false;
+    QTest::newRow("context menu") << int(Context) << false << false;
+    QTest::newRow("middle click") << int(MiddleClick) << false << false;
+    QTest::newRow("unknown") << int(Unknown) << false << false;
+    QTest::newRow("activation of the item") << int(Trigger) << true << true;
+    QTest::newRow("secondary activation") << int(MiddleClick) << true << false;
 }
 
-void TestTray::onlyALeftDoubleClickRestores()
+void TestTray::whichActivationRestores()
 {
     QFETCH(int, reason);
+    QFETCH(bool, onStatusNotifierHost);
     QFETCH(bool, restores);
-    QCOMPARE(QtTrayIcon::restoresOn(QSystemTrayIcon::ActivationReason(reason)), restores);
+    const auto host =
+        onStatusNotifierHost ? QtTrayIcon::Host::StatusNotifier : QtTrayIcon::Host::XEmbed;
+    QCOMPARE(QtTrayIcon::restoresOn(QSystemTrayIcon::ActivationReason(reason), host), restores);
 }
 
 void TestTray::withoutANotificationAreaTheWindowIsMinimized()

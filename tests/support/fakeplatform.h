@@ -84,19 +84,19 @@ public:
         ++removed;
     }
     bool isShown() const override { return shown; }
-    void setDoubleClickHandler(std::function<void()> handler) override
+    void setRestoreHandler(std::function<void()> handler) override
     {
-        m_onDoubleClick = std::move(handler);
+        m_onRestore = std::move(handler);
     }
-    // What the desktop reports on a left-button double click on the icon.
+    // What the desktop reports on a click on the icon that restores.
     void doubleClick()
     {
-        if (m_onDoubleClick)
-            m_onDoubleClick();
+        if (m_onRestore)
+            m_onRestore();
     }
 
 private:
-    std::function<void()> m_onDoubleClick;
+    std::function<void()> m_onRestore;
 };
 
 class FakeSoundPlayer final : public SoundPlayer {

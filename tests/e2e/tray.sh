@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# "Minimize" and the way back on each kind of desktop, with the real program
+# under Xvfb against the demo service and the desktop's parts started here:
+#   tray.sh <sni|xembed|wm> <client> <demo-service> <port> <artifacts-folder>
+# sni:    a StatusNotifierItem watcher and host on a session bus of its own;
+#         activating the item restores the window, and so does a change of
+#         positions.
+# xembed: trayer, started late; a single click on the icon does nothing, a
+#         double click restores the window.
+# wm:     openbox and no tray; the window is minimised, and a change of
+#         positions brings it back.
+kind=$1 client=$2 demo=$3 port=$4 artifacts=$5/tray-$1
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/common.bash"
+cd "$work/run"
+
+# A session bus of the test's own, which starts nothing on demand.
+cat >bus.conf <<EOF
+<busconfig><type>session</type><listen>unix:path=$work/bus</listen><auth>EXTERNAL</auth>
+<policy context="default"><allow send_destination="*"/><allow receive_sender="*"/><allow own="*"/></policy>
+</busconfig>
+EOF
+dbus-daemon --nofork --config-file=bus.conf >bus.log 2>&1 &
+started $!
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
+wait_for 10 test -S "$work/bus" || fail "no session bus"
+
+case $kind in
+sni)
+  /usr/bin/python3 "$here/sni_watcher.py" >watcher.log 2>&1 &
+  started $!
+  wait_for 10 grep -qs watching watcher.log || fail "the watcher did not start"
+  ;;
+wm)
+  openbox --sm-disable >openbox.log 2>&1 &
+  started $!
+  wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+  wait_for 10 wm_running || fail "openbox did not start"
+  ;;
+esac
+
+start_demo --period 60 --manual
+# Off GMT every check fetches the signals, and in minutes 58 and 59 of an
+# hour a check falls due at each tick of the check timer.
+printf 'Path=%s/\r\nTimezone=GMT+01\r\n' "$work/run" >Config.dat
+# The clock is set by libfaketime, preloaded after the AddressSanitizer's
+# runtime where the client has one, which must come first.
+preload="$(ldd "$client" | awk '/libasan/ { print $3 }') $(echo /usr/lib/*/faketime/libfaketime.so.1)"
+start_client "$work/run" client.log HOME="$work/run" TZ=UTC FAKETIME="@2026-01-05 10:58:00" \
+  FAKETIME_DONT_FAKE_MONOTONIC=1 LD_PRELOAD="${preload# }"
+win=$(timeout 20 xdotool search --sync --name "Kelvo-Rozevid - Connecting you to profitable trading" | head -1) ||
+  fail "the main window did not open"
+log_in "$win" 1 "$artifacts/login-panel.png"
+wait_for 30 test -s Kelvo-Daily.csv || fail "no export file after the login"
+
+map_state() { xwininfo -id "$win" | sed -n 's/.*Map State: //p'; }
+shown() { [ "$(map_state)" = IsViewable ]; }
+hidden() { [ "$(map_state)" = IsUnMapped ]; }
+wm_state() { xprop -id "$win" WM_STATE | sed -n 's/.*window state: //p'; }
+iconic() { [ "$(wm_state)" = Iconic ]; }
+restored() { [ "$(wm_state)" = Normal ] && shown; }
+minimize() { xdotool mousemove --window "$win" 156 160 click 1; }
+positions() { curl -s "http://127.0.0.1:$port/software/ProgSignals.php?u=demo&p=3%24med&s=3" | cut -d, -f1,5,9; }
+change_positions() { # moves the service on until its positions differ from the client's
+  local before tries=0
+  before=$(positions)
+  until [ "$(positions)" != "$before" ]; do
+    tries=$((tries + 1))
+    [ $tries -le 50 ] || fail "the service's positions do not change"
+    kill -USR1 "$demo_pid"
+    sleep 0.1
+  done
+}
+
+case $kind in
+sni)
+  minimize
+  wait_for 10 hidden || fail "Minimize did not hide the window"
+  wait_for 10 grep -q '^:' watcher.log || fail "no item was registered"
+  dbus-send --type=method_call --dest="$(grep '^:' watcher.log | tail -1)" /StatusNotifierItem \
+    org.kde.StatusNotifierItem.Activate int32:0 int32:0
+  wait_for 10 shown || fail "activating the item did not bring the window back"
+  minimize
+  wait_for 10 hidden || fail "Minimize did not hide the window again"
+  change_positions
+  wait_for 30 shown || fail "a change of positions did not bring the window back"
+  ;;
+xembed)
+  # A tray that comes after the client (a panel still starting): without it
+  # the window stays, and the next click finds it.
+  minimize
+  sleep 1
+  shown || fail "Minimize hid the window with no tray to bring it back"
+  trayer --edge top --align right --widthtype request --height 24 >trayer.log 2>&1 &
+  started $!
+  timeout 10 xdotool search --sync --onlyvisible --class trayer >/dev/null || fail "trayer did not start"
+  minimize
+  wait_for 10 hidden || fail "Minimize did not hide the window"
+  icon=$(timeout 10 xdotool search --sync --onlyvisible --pid "$client_pid" --class Kelvo-Rozevid | head -1) ||
+    fail "no icon in the tray"
+  xdotool mousemove --window "$icon" 10 10 click 1
+  sleep 1 # longer than a double click: the next click is a new one
+  hidden || fail "a single click on the icon brought the window back"
+  xdotool click --repeat 2 --delay 100 1
+  wait_for 10 shown || fail "a double click on the icon did not bring the window back"
+  ;;
+wm)
+  minimize
+  wait_for 10 iconic || fail "Minimize did not minimise the window"
+  change_positions
+  wait_for 30 restored || fail "a change of positions did not bring the window back"
+  ;;
+esac
+echo "tray $kind: checked"
