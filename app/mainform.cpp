@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +64,16 @@ public:
     }
 };
 
+// The window's pictures are PNGs built into the program. Read as such: an
+// image reader left to guess the format loads every image plugin installed
+// to ask it, even when it is told the format.
+QPixmap readPng(const QString& resource)
+{
+    QImageReader reader(resource, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
 } // namespace
 
 void placeTwips(QWidget* widget, int left, int top, int width, int height)
@@ -99,8 +110,8 @@ MainForm::MainForm(Platform platform, const QUrl& serviceUrl, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Kelvo-Rozevid - Connecting you to profitable trading"));
     QIcon icon;
-    icon.addFile(QStringLiteral(":/icon16.png"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icon32.png"), QSize(32, 32));
+    icon.addPixmap(readPng(QStringLiteral(":/icon16.png")));
+    icon.addPixmap(readPng(QStringLiteral(":/icon32.png")));
     setWindowIcon(icon);
     setFont(defaultFont());
     setFixedSize(twipsToPixels(8970), twipsToPixels(2775));
@@ -442,8 +453,8 @@ void MainForm::paintEvent(QPaintEvent*)
     // twice the pixels.
     const qreal ratio = devicePixelRatioF() > 1.0 ? 2.0 : 1.0;
     if (m_background.isNull() || m_background.devicePixelRatio() != ratio) {
-        m_background.load(ratio > 1.0 ? QStringLiteral(":/background@2x.png")
-                                      : QStringLiteral(":/background.png"));
+        m_background = readPng(ratio > 1.0 ? QStringLiteral(":/background@2x.png")
+                                           : QStringLiteral(":/background.png"));
         m_background.setDevicePixelRatio(ratio);
     }
     QPainter painter(this);
