@@ -64,12 +64,13 @@ public:
     }
 };
 
-// The window's pictures are PNGs built into the program. Read as such: an
-// image reader left to guess the format loads every image plugin installed
+// The window's pictures are built into the program: the icons as PNG, the
+// background as PPM, read far faster than a PNG decodes. Read in the format
+// given: an image reader left to guess it loads every image plugin installed
 // to ask it, even when it is told the format.
-QPixmap readPng(const QString& resource)
+QPixmap readImage(const QString& resource, const char* format)
 {
-    QImageReader reader(resource, "png");
+    QImageReader reader(resource, format);
     reader.setAutoDetectImageFormat(false);
     return QPixmap::fromImage(reader.read());
 }
@@ -110,8 +111,8 @@ MainForm::MainForm(Platform platform, const QUrl& serviceUrl, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Kelvo-Rozevid - Connecting you to profitable trading"));
     QIcon icon;
-    icon.addPixmap(readPng(QStringLiteral(":/icon16.png")));
-    icon.addPixmap(readPng(QStringLiteral(":/icon32.png")));
+    icon.addPixmap(readImage(QStringLiteral(":/icon16.png"), "png"));
+    icon.addPixmap(readImage(QStringLiteral(":/icon32.png"), "png"));
     setWindowIcon(icon);
     setFont(defaultFont());
     setFixedSize(twipsToPixels(8970), twipsToPixels(2775));
@@ -453,8 +454,9 @@ void MainForm::paintEvent(QPaintEvent*)
     // twice the pixels.
     const qreal ratio = devicePixelRatioF() > 1.0 ? 2.0 : 1.0;
     if (m_background.isNull() || m_background.devicePixelRatio() != ratio) {
-        m_background = readPng(ratio > 1.0 ? QStringLiteral(":/background@2x.png")
-                                           : QStringLiteral(":/background.png"));
+        m_background = readImage(ratio > 1.0 ? QStringLiteral(":/background@2x.ppm")
+                                             : QStringLiteral(":/background.ppm"),
+                                 "ppm");
         m_background.setDevicePixelRatio(ratio);
     }
     QPainter painter(this);
