@@ -14,6 +14,10 @@ int main(int argc, char* argv[])
     // then finds it done.
     std::thread fontConfiguration([] { FcInit(); });
     QApplication app(argc, argv);
+    // The thread takes longer than the application's set-up; the wait goes
+    // to decoding the window's background, which its first paint then finds
+    // ready.
+    const QPixmap background = kelvo::MainForm::backgroundPicture(app.devicePixelRatio());
     fontConfiguration.join();
     QApplication::setApplicationName(QStringLiteral("Kelvo-Rozevid"));
     QApplication::setApplicationVersion(QString::fromLatin1(kelvo::kVersion));
@@ -25,6 +29,7 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     kelvo::MainForm form(kelvo::qtPlatform(), QUrl(QString::fromLatin1(kelvo::kServiceUrl)));
+    form.setBackgroundPicture(background);
     QObject::connect(&form, &kelvo::MainForm::exitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     form.Form_Load();

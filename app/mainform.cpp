@@ -446,19 +446,30 @@ void MainForm::closeEvent(QCloseEvent* event)
     emit exitRequested();
 }
 
+QPixmap MainForm::backgroundPicture(qreal devicePixelRatio)
+{
+    // Screens that show the window at twice its size or more get the
+    // picture drawn with twice the pixels.
+    const qreal ratio = devicePixelRatio > 1.0 ? 2.0 : 1.0;
+    QPixmap picture = readImage(ratio > 1.0 ? QStringLiteral(":/background@2x.ppm")
+                                            : QStringLiteral(":/background.ppm"),
+                                "ppm");
+    picture.setDevicePixelRatio(ratio);
+    return picture;
+}
+
+void MainForm::setBackgroundPicture(const QPixmap& picture)
+{
+    m_background = picture;
+}
+
 void MainForm::paintEvent(QPaintEvent*)
 {
-    // The picture is decoded at the first paint rather than in the
-    // constructor, so the window shows without waiting for it. Screens that
-    // show the window at twice its size or more get the picture drawn with
-    // twice the pixels.
-    const qreal ratio = devicePixelRatioF() > 1.0 ? 2.0 : 1.0;
-    if (m_background.isNull() || m_background.devicePixelRatio() != ratio) {
-        m_background = readImage(ratio > 1.0 ? QStringLiteral(":/background@2x.ppm")
-                                             : QStringLiteral(":/background.ppm"),
-                                 "ppm");
-        m_background.setDevicePixelRatio(ratio);
-    }
+    // Without a picture handed in beforehand, or with one for another
+    // screen, the picture is decoded here, at the first paint.
+    if (m_background.isNull() ||
+        m_background.devicePixelRatio() != (devicePixelRatioF() > 1.0 ? 2.0 : 1.0))
+        m_background = backgroundPicture(devicePixelRatioF());
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Highlight));
     if (!m_background.isNull())
