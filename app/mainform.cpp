@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QItemSelectionModel>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -86,6 +87,17 @@ public:
     }
 };
 
+// The window's pictures are built into the program: the icons as PNG, the
+// background as PPM, read far faster than a PNG decodes. Read in the format
+// given: an image reader left to guess it loads every image plugin installed
+// to ask it, even when it is told the format.
+QPixmap readImage(const QString& resource, const char* format)
+{
+    QImageReader reader(resource, format);
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
 } // namespace
 
 void placeTwips(QWidget* widget, int left, int top, int width, int height)
@@ -122,8 +134,8 @@ MainForm::MainForm(Platform platform, const QUrl& serviceUrl, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Kelvo-Rozevid - Connecting you to profitable trading"));
     QIcon icon;
-    icon.addFile(QStringLiteral(":/icon16.png"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icon32.png"), QSize(32, 32));
+    icon.addPixmap(readImage(QStringLiteral(":/icon16.png"), "png"));
+    icon.addPixmap(readImage(QStringLiteral(":/icon32.png"), "png"));
     setWindowIcon(icon);
     setFont(defaultFont());
     setFixedSize(twipsToPixels(8970), twipsToPixels(2775));
@@ -470,18 +482,30 @@ void MainForm::closeEvent(QCloseEvent* event)
     emit exitRequested();
 }
 
+QPixmap MainForm::backgroundPicture(qreal devicePixelRatio)
+{
+    // Screens that show the window at twice its size or more get the
+    // picture drawn with twice the pixels.
+    const qreal ratio = devicePixelRatio > 1.0 ? 2.0 : 1.0;
+    QPixmap picture = readImage(ratio > 1.0 ? QStringLiteral(":/background@2x.ppm")
+                                            : QStringLiteral(":/background.ppm"),
+                                "ppm");
+    picture.setDevicePixelRatio(ratio);
+    return picture;
+}
+
+void MainForm::setBackgroundPicture(const QPixmap& picture)
+{
+    m_background = picture;
+}
+
 void MainForm::paintEvent(QPaintEvent*)
 {
-    // The picture is decoded at the first paint rather than in the
-    // constructor, so the window shows without waiting for it. Screens that
-    // show the window at twice its size or more get the picture drawn with
-    // twice the pixels.
-    const qreal ratio = devicePixelRatioF() > 1.0 ? 2.0 : 1.0;
-    if (m_background.isNull() || m_background.devicePixelRatio() != ratio) {
-        m_background.load(ratio > 1.0 ? QStringLiteral(":/background@2x.png")
-                                      : QStringLiteral(":/background.png"));
-        m_background.setDevicePixelRatio(ratio);
-    }
+    // Without a picture handed in beforehand, or with one for another
+    // screen, the picture is decoded here, at the first paint.
+    if (m_background.isNull() ||
+        m_background.devicePixelRatio() != (devicePixelRatioF() > 1.0 ? 2.0 : 1.0))
+        m_background = backgroundPicture(devicePixelRatioF());
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Highlight));
     if (!m_background.isNull())

@@ -32,6 +32,11 @@ public:
     static const QStringList& timeZoneEntries();
     static const QStringList& systemNames();
 
+    // The window's background for screens of this device pixel ratio. It can
+    // be decoded ahead and handed in, before the window's first paint.
+    static QPixmap backgroundPicture(qreal devicePixelRatio);
+    void setBackgroundPicture(const QPixmap& picture);
+
     // Login panel.
     QLabel* LabUser;
     QLabel* LabPass;

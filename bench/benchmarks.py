@@ -11,6 +11,8 @@ have been built for http://127.0.0.1:PORT. Prints one line per figure; with
 Figures, each the median of --runs runs:
   start-up      process start until the window is mapped, against a bare
                 Qt Widgets window of the same size;
+  first frame   process start until the window's first picture is on the
+                screen, against the bare window's;
   memory        peak resident memory (VmHWM) after login with the signals
                 shown, against the bare window once mapped;
   idle CPU      CPU time over --idle-seconds while logged in and nothing
@@ -21,6 +23,8 @@ Figures, each the median of --runs runs:
 """
 
 import argparse
+import ctypes
+import ctypes.util
 import os
 import platform
 import re
@@ -119,6 +123,40 @@ def median(values):
     return statistics.median(values)
 
 
+class Screen:
+    """One row of the screen's pixels, read straight from the X server
+    (libX11 through ctypes): a few hundred microseconds a look, so that the
+    first picture a window shows can be timed."""
+
+    def __init__(self):
+        x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XDefaultRootWindow.restype = ctypes.c_ulong
+        x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        x11.XGetImage.restype = ctypes.c_void_p
+        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                  ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        x11.XGetPixel.restype = ctypes.c_ulong
+        x11.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
+        x11.XDestroyImage.argtypes = [ctypes.c_void_p]
+        self.x11 = x11
+        self.display = x11.XOpenDisplay(None)
+        if not self.display:
+            fail("cannot open the display")
+        self.root = x11.XDefaultRootWindow(self.display)
+
+    def row(self, x, y, width):
+        """The pixels of width columns from (x, y), as a tuple."""
+        image = self.x11.XGetImage(self.display, self.root, x, y, width, 1, 0xFFFFFFFF, 2)
+        if not image:
+            fail(f"cannot read the screen at {x},{y}")
+        try:
+            return tuple(self.x11.XGetPixel(image, i, 0) for i in range(0, width, 4))
+        finally:
+            self.x11.XDestroyImage(image)
+
+
 class Bench:
     def __init__(self, options):
         self.options = options
@@ -128,6 +166,9 @@ class Bench:
         self.service_log = self.work / "demo.log"
         self.base = f"http://127.0.0.1:{options.port}"
         self.size = None
+        self.area = None  # where the client's and the bare window show
+        self.screen = Screen()
+        self.last_picture = None
         self.poll_steps = []  # (time request to signal request, then to files), ms
 
     # -- processes ---------------------------------------------------------
@@ -204,6 +245,47 @@ class Bench:
             fail(f"cannot read the window size from {geometry!r}")
         return int(match.group(1)), int(match.group(2))
 
+    def window_area(self, window):
+        """(x, y, width, height) of a window on the screen."""
+        geometry = xdotool("getwindowgeometry", window)
+        match = re.search(r"Position: (\d+),(\d+)", geometry)
+        if not match:
+            fail(f"cannot read the window position from {geometry!r}")
+        return (int(match.group(1)), int(match.group(2))) + self.window_size(window)
+
+    def screen_row(self):
+        """The screen's row through the middle of the windows' area."""
+        x, y, width, height = self.area
+        return self.screen.row(x, y + height // 2, width)
+
+    def settled_row(self):
+        """The row once the last window has gone: the same twice running and
+        no longer the picture the last window showed."""
+        end = time.monotonic() + 10
+        while time.monotonic() < end:
+            first = self.screen_row()
+            time.sleep(0.02)
+            if self.screen_row() == first and first != self.last_picture:
+                return first
+        fail("the screen did not settle after a window closed")
+
+    def first_frame(self, argv, cwd=None, env=None):
+        """From process start until the row through the window's area
+        changes: the first picture it shows, since an X window of Qt has no
+        background of its own and leaves the screen as it was until it
+        paints."""
+        before = self.settled_row()
+        t0 = now_ns()
+        process = self.spawn(argv, cwd=cwd, env=env)
+        end = time.monotonic() + 30
+        while (row := self.screen_row()) == before:
+            if process.poll() is not None or time.monotonic() > end:
+                fail(f"{argv[0]} showed no picture")
+        elapsed = now_ns() - t0
+        self.last_picture = row
+        stop(process)
+        return elapsed
+
     # -- figures -----------------------------------------------------------
 
     def startup(self):
@@ -214,9 +296,26 @@ class Bench:
             process, _, window, elapsed = self.start_client(f"start-{run}")
             if self.size is None:
                 self.size = self.window_size(window)
+                self.area = self.window_area(window)
             stop(process)
-            bare, _, bare_elapsed = self.start_bare()
+            bare, window, bare_elapsed = self.start_bare()
+            if self.window_area(window) != self.area:
+                fail("the bare window and the client's do not cover the same area")
             stop(bare)
+            if run > 0:
+                client_ms.append(elapsed / 1e6)
+                bare_ms.append(bare_elapsed / 1e6)
+        return client_ms, bare_ms
+
+    def first_frames(self):
+        """Interleaved like the start-up runs, each timed to its first
+        picture on the screen (the runs of startup() placed the windows)."""
+        client_ms, bare_ms = [], []
+        for run in range(self.options.runs + 1):
+            folder = self.client_folder(f"frame-{run}")
+            elapsed = self.first_frame([self.options.client], cwd=folder,
+                                       env=self.client_env(folder))
+            bare_elapsed = self.first_frame([self.options.bare, *map(str, self.size)])
             if run > 0:
                 client_ms.append(elapsed / 1e6)
                 bare_ms.append(bare_elapsed / 1e6)
@@ -335,7 +434,8 @@ def machine():
         if Path("/etc/debian_version").exists() else "unknown"
     qt = subprocess.run(["dpkg-query", "-W", "-f=${Version}", "libqt6core6"],
                         capture_output=True, text=True).stdout.strip() or "unknown"
-    return [("CPU", f"{model}, {os.cpu_count()} cores"), ("Memory", memory),
+    return [("Date", time.strftime("%Y-%m-%d")),
+            ("CPU", f"{model}, {os.cpu_count()} cores"), ("Memory", memory),
             ("System", f"Debian {debian}, Linux {platform.release()}"),
             ("Qt", qt), ("Display", "Xvfb, no window manager")]
 
@@ -369,6 +469,7 @@ def main():
         bench.start_service()
         if options.only in (None, "start-up"):
             start_client, start_bare = bench.startup()
+            frame_client, frame_bare = bench.first_frames()
         if options.only in (None, "memory"):
             if bench.size is None:
                 bench.size = bench.window_size(bench.start_client("size")[2])
@@ -394,11 +495,12 @@ def main():
               f"target {goal}: {'met' if met else 'NOT met'}")
 
     if options.only in (None, "start-up"):
-        figure("start-up", "ms", start_client, start_bare, "bare window", "ratio", 1.3)
+        figure("start-up", "ms", start_client, start_bare, "bare window", "ratio", 1.2)
+        figure("first frame", "ms", frame_client, frame_bare, "bare window", "ratio", 1.2)
     if options.only in (None, "memory"):
         figure("memory", "MiB", [k / 1024 for k in mem_client], [k / 1024 for k in mem_bare],
                "bare window", "ratio", 1.5)
-        figure("idle CPU", "%", idle_client, idle_bare, "bare window", "share", 0.2, digits=3)
+        figure("idle CPU", "%", idle_client, idle_bare, "bare window", "share", 0.1, digits=3)
     if options.only in (None, "poll"):
         figure("poll to export", "ms", poll_client, poll_curl, "curl", "ratio", 1.5)
 
@@ -438,6 +540,14 @@ def write_report(path, options, rows, poll_steps):
               "runs the search in a loop instead. The client starts in a folder that holds a "
               "valid `Config.dat`, so no message box comes first. Runs alternate between the "
               "two, after one warm-up run of each.",
+              "- **First frame**: the same runs again, each timed from just before the process "
+              "is started until its first picture is on the screen: the script reads the row "
+              "of pixels through the middle of the window's place straight from the X server "
+              "(libX11's `XGetImage`, a few hundred microseconds a look) until it differs from "
+              "the screen before the start. A Qt window has no X background of its own, so the "
+              "row changes at the first paint. This counts what the start-up figure leaves "
+              "out: the window's first paint (its text and its background picture), and it "
+              "does without the time an `xdotool` process takes to start.",
               "- **Memory**: peak resident memory (`VmHWM` of `/proc/PID/status`) of a client "
               "one second after its export files were written following a login as a user "
               "would (xdotool types the user name and password and clicks Login), against the "

@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
-#include <QNetworkAccessManager>
+#include "platform/modules.h"
+#include "platform/networkmodule.h"
 
 namespace kelvo {
 
@@ -14,8 +15,7 @@ Platform qtPlatform()
     p.trayIcon = std::make_shared<QtTrayIcon>();
     p.sound = std::make_shared<QtSoundPlayer>();
     p.makeTimer = [](QObject* parent) { return makeQtTimer(parent); };
-    auto manager = std::make_shared<QNetworkAccessManager>();
-    p.makeTransfer = [manager]() { return makeQtTransfer(manager.get()); };
+    p.makeTransfer = moduleTransfers(moduleFolders());
     return p;
 }
 

@@ -30,7 +30,7 @@ struct Platform {
 };
 
 // The real desktop and network. The transfer objects share one network
-// access manager owned by the returned bundle.
+// access manager, in the kelvo-network module that the first request loads.
 Platform qtPlatform();
 
 } // namespace kelvo

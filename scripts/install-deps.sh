@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6opengl6-dev
   qt6-qpa-plugins qt6-gtk-platformtheme
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-  libcpp-httplib-dev libssl-dev
+  libcpp-httplib-dev libssl-dev libfontconfig-dev
   fonts-comic-neue fonts-dejavu-core fonts-liberation
   xvfb xauth xdotool x11-utils imagemagick
   dbus dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-dbus python3-gi gir1.2-atspi-2.0

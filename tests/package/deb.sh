@@ -78,15 +78,19 @@ needs() {
 dpkg -x "$deb" "$work/root"
 program="$work/root/usr/bin/kelvo-rozevid"
 
-# The sound module, where the program looks for it: the folder compiled in,
+# The modules, where the program looks for them: the folder compiled in,
 # relative to the program's own.
 # (All of strings' output is read: grep -m1 would end the pipe early and,
 # with pipefail, fail it.)
 module_dir=$(strings -a "$program" | grep -E '^\.\./lib.*/kelvo-rozevid$' || true)
 module_dir=${module_dir%%$'\n'*}
-[ -n "$module_dir" ] || fail "the program names no folder of its sound module"
-module="$(dirname "$program")/$module_dir/kelvo-sound.so"
-[ -f "$module" ] || fail "the program looks for its sound module at $module, which is not in the package"
+[ -n "$module_dir" ] || fail "the program names no folder of its modules"
+modules=()
+for name in kelvo-sound kelvo-network; do
+  module="$(dirname "$program")/$module_dir/$name.so"
+  [ -f "$module" ] || fail "the program looks for its module $name at $module, which is not in the package"
+  modules+=("$module")
+done
 
 # The alarm sound, where the program looks for it when the start folder has
 # none: likewise a folder compiled in, relative to the program's own.
@@ -99,7 +103,7 @@ wav="$(dirname "$program")/${sound_dir%%$'\n'*}/Alarm.wav"
 # Installed among the system's programs, they look for libraries only where
 # the system keeps them.
 linked=0
-for elf in "$program" "$module"; do
+for elf in "$program" "${modules[@]}"; do
   objdump -p "$elf" | grep -qE '^ +(RPATH|RUNPATH) ' && fail "$elf carries its own library search path"
   # Every library it links directly, where the loader finds it.
   while read -r soname; do

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kelvo {
+
+// The program's modules, kelvo-sound and kelvo-network, are libraries that it
+// loads when it first needs them, so that their weight stays out of the
+// start-up.
+
+// Where the modules are looked for: beside the program (a build folder), then
+// where installing puts them.
+QStringList moduleFolders();
+
+// The symbol of the first module called name in folders that exports it; null
+// when none does, with what went wrong in *error. A module stays loaded for
+// the rest of the run: the code behind the symbol lives in it.
+QFunctionPointer resolveModuleSymbol(const QStringList& folders, const QString& name,
+                                     const char* symbol, QString* error);
+
+} // namespace kelvo

@@ -1,0 +1,91 @@
+#include "platform/modules.h"
+#include "platform/networkmodule.h"
+
+#include <QObject>
+
+namespace kelvo {
+namespace {
+
+// The module, loaded once for all transfers of one platform bundle.
+class NetworkModule {
+public:
+    explicit NetworkModule(QStringList folders) : m_folders(std::move(folders)) {}
+
+    TransferFactory* factory()
+    {
+        if (!m_factory) {
+            QString error;
+            const auto create = reinterpret_cast<CreateTransferFactory>(resolveModuleSymbol(
+                m_folders, QStringLiteral("kelvo-network"), kCreateTransferFactorySymbol, &error));
+            if (create)
+                m_factory.reset(create());
+            else
+                qWarning("kelvo-rozevid: cannot load the network module: %s", qPrintable(error));
+        }
+        return m_factory.get();
+    }
+
+private:
+    QStringList m_folders;
+    std::unique_ptr<TransferFactory> m_factory;
+};
+
+// Hands every request to a transfer of the module, made at the first one.
+class ModuleTransfer final : public HttpTransfer {
+public:
+    explicit ModuleTransfer(std::shared_ptr<NetworkModule> module) : m_module(std::move(module)) {}
+
+    void openUrl(const QUrl& url, ReplyHandler onReply) override
+    {
+        cancel();
+        if (!m_transfer) {
+            if (TransferFactory* factory = m_module->factory())
+                m_transfer = factory->make();
+        }
+        if (m_transfer) {
+            m_transfer->openUrl(url, std::move(onReply));
+            return;
+        }
+        // Nothing to ask with: fail from the event loop, as a refused
+        // connection would. Dropping m_failure drops the call with it.
+        m_failure = std::make_unique<QObject>();
+        QMetaObject::invokeMethod(
+            m_failure.get(),
+            [this, handler = std::move(onReply)] {
+                m_failure.release()->deleteLater();
+                // The handler may start a new request or destroy this
+                // transfer: nothing touches it afterwards.
+                if (handler)
+                    handler(QString());
+            },
+            Qt::QueuedConnection);
+    }
+
+    bool stillExecuting() const override { return m_transfer && m_transfer->stillExecuting(); }
+
+    void cancel() override
+    {
+        m_failure.reset();
+        if (m_transfer)
+            m_transfer->cancel();
+    }
+
+private:
+    // Declared first, destroyed last: the module's factory outlives the
+    // transfer it made.
+    std::shared_ptr<NetworkModule> m_module;
+    std::unique_ptr<HttpTransfer> m_transfer;
+    std::unique_ptr<QObject> m_failure;
+};
+
+} // namespace
+
+std::function<std::unique_ptr<HttpTransfer>()> moduleTransfers(QStringList folders)
+{
+    auto module = std::make_shared<NetworkModule>(std::move(folders));
+    return [module]() -> std::unique_ptr<HttpTransfer> {
+        return std::make_unique<ModuleTransfer>(module);
+    };
+}
+
+} // namespace kelvo
