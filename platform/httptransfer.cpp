@@ -167,9 +167,4 @@ ReplyText decodeReplyBody(const QByteArray& body)
     return {text, TextEncoding::Utf8};
 }
 
-QByteArray encodeAsReceived(const QString& text, TextEncoding encoding)
-{
-    return encoding == TextEncoding::Latin1 ? text.toLatin1() : text.toUtf8();
-}
-
 } // namespace kelvo

@@ -23,7 +23,12 @@ private:
 };
 
 // Text taken from a reply read with `encoding`, as the bytes it was read from.
-QByteArray encodeAsReceived(const QString& text, TextEncoding encoding);
+// (Inline: the program links no part of the Qt transfer, which lives in the
+// network module it loads at the first request.)
+inline QByteArray encodeAsReceived(const QString& text, TextEncoding encoding)
+{
+    return encoding == TextEncoding::Latin1 ? text.toLatin1() : text.toUtf8();
+}
 
 // One HTTP transfer object: one GET at a time. openUrl() starts a request and
 // returns at once; when the transfer ends the handler gets the whole body as

@@ -28,6 +28,9 @@ DESTDIR="$dest" cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1
 sort "$here/installed-files.txt" >"$work/want"
 diff -u "$work/want" "$work/got" || fail "the installed files differ from installed-files.txt"
 [ -x "$dest/usr/bin/kelvo-rozevid" ] || fail "the program is not executable"
+# Qt Network and Multimedia are loaded with their modules, never at start.
+objdump -p "$dest/usr/bin/kelvo-rozevid" | grep -E 'NEEDED +libQt6(Network|Multimedia)' &&
+  fail "the program links what its modules should load"
 
 id=org.kelvorozevid.KelvoRozevid
 desktop="$dest/usr/share/applications/$id.desktop"
