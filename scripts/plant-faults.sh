@@ -3,17 +3,22 @@
 # against it, to show which tests catch which broken rule:
 #   scripts/plant-faults.sh [--only ID[,ID...]] [--tests REGEX] [--exclude-label REGEX]
 # For each fault below it breaks one rule in a single line of the program,
-# builds, runs ctest (by default everything but the package checks and the
-# benchmark pass) and prints one line: the fault, then the tests that failed.
+# builds, runs ctest (the quick tests, then the end-to-end tests if no quick
+# test failed; never the package checks or the benchmark pass) and prints one
+# line: the fault, then the tests that failed.
 # A fault that no test catches prints "NOT CAUGHT"; a fault whose line is no
 # longer in the source prints "ANCHOR MISSING", so the table is kept honest as
 # the code changes. The copy lives in build-faults/; the tree itself is never
 # touched.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+grep -qs "project(KelvoRozevid" "$root/CMakeLists.txt" || {
+  echo "plant-faults.sh: run it from the scripts/ folder of the source tree" >&2
+  exit 2
+}
 only=""
 tests=""
-exclude="package|bench"
+exclude="package|bench|fresh-install"
 while [ $# -gt 0 ]; do
   case $1 in
   --only) only=$2; shift 2 ;;
@@ -45,17 +50,30 @@ alarm-pacing#alerts/alarmpacing.cpp#s/counter == 0 \? AlarmAction::PlaySound/cou
 tray-fallback#app/tray.cpp#s/if \(m_platform\.trayIcon->isAvailable\(\)\) \{/if (true) {/#without a notification area the window is minimised, not hidden
 time-out#platform/httptransfer.cpp#s/request\.setTransferTimeout\(qMax\(0, m_limits\.timeoutMs\)\);//#every request has a time-out
 body-cap#platform/httptransfer.h#s/qint64 maxBodyBytes = 64 \* 1024;/qint64 maxBodyBytes = 0;/#a reply body is capped
+portal-login#service/protocol.cpp#s/return cleanSignalReply\(reply\)\.has_value\(\);/return !reply.isEmpty();/#a login answered with a page of markup is refused
+export-bytes#service/exportfile.cpp#s/return encodeAsReceived\(line, encoding\);/return line.toUtf8();/#export fields are written in the bytes received
+export-shown#service/fetchsignals.cpp#s/LabExportError->setVisible\(failure->failed\);//#a failed export shows in the window
+in-place#config/configfile.cpp#s/if \(const int err = ::posix_fallocate\(file\.handle\(\), 0, bytes\.size\(\)\)\)/if (const int err = 0)/#an in-place rewrite claims its room before touching the file
+zone-kept#app/mainform.cpp#s/ListBoxGMT->setSelectionModel\(new KeepOneSelected\(ListBoxGMT->model\(\), ListBoxGMT\)\);//#a chosen time zone cannot be unselected
+installed-alarm#alerts/alarm.cpp#s/return config::FileExists\(installed\) \? installed : QString\(\);/return QString();/#without a sound of its own the start folder gets the installed one
+alarm-beep#alerts/alarm.cpp#s/if \(!PlayWAV\(file\)\)/if (!PlayWAV(file) \&\& false)/#a sound that cannot be played is replaced by the beep
+sni-activation#platform/trayicon.cpp#s/\(reason == QSystemTrayIcon::Trigger && host == Host::StatusNotifier\)/false/#an activation of a StatusNotifierItem brings the window back
+unminimise#app/tray.cpp#s/setWindowState\(windowState\(\) & ~\(Qt::WindowMinimized \| Qt::WindowMaximized\)\);//#bringing the window back un-minimises it
+login-alert#app/accessibility.cpp#s/setAccessibleRole\(LabError, QAccessible::AlertMessage\);//#a refused login is read out as an alert
+quiet-clock#app/accessibility.cpp#s/LabTime->text\(\)\.left\(5\)/LabTime->text()/#the clock is not read out every second
 EOF
 )
 
 src="$root/build-faults/src"
 build="$src/build"
 mkdir -p "$src"
-rsync -a --delete --exclude '/build*' --exclude '/.git' "$root/" "$src/"
+# A fresh copy of the sources, next to the build folder kept from last time.
+find "$src" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
+tar -C "$root" --exclude='./build*' --exclude=./.git --exclude=./run -cf - . | tar -C "$src" -xmf -
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
-  -DKELVO_BUILD_BENCH=OFF >"$root/build-faults/configure.log"
+  -DKELVO_BUILD_BENCH=OFF -DKELVO_E2E_PORT="${KELVO_FAULTS_PORT:-18471}" >"$root/build-faults/configure.log"
 cmake --build "$build" -j"$(nproc)" >"$root/build-faults/build.log"
 
 log="$root/build-faults/faults.log"
@@ -72,13 +90,20 @@ while IFS='#' read -r id file expr rule; do
   elif ! cmake --build "$build" -j"$(nproc)" >>"$log" 2>&1; then
     result="DOES NOT BUILD"
   else
-    args=(--test-dir "$build" -j"$(nproc)" -LE "$exclude")
-    [ -z "$tests" ] || args+=(-R "$tests")
-    out=$(ctest "${args[@]}" 2>&1 || true)
-    echo "$out" >>"$log"
-    failed=$(sed -n '/The following tests FAILED:/,$p' <<<"$out" |
-      sed -nE 's/^[[:space:]]*[0-9]+ - ([^ ]+).*/\1/p' | sort -u | paste -sd' ' -)
-    result=${failed:-NOT CAUGHT}
+    # The quick tests first; the end-to-end tests only for a fault that no
+    # quick test catches.
+    result=""
+    for stage in quick e2e; do
+      args=(--test-dir "$build" -j"$(nproc)")
+      if [ $stage = quick ]; then args+=(-LE "e2e|$exclude"); else args+=(-L e2e -LE "$exclude"); fi
+      [ -z "$tests" ] || args+=(-R "$tests")
+      out=$(ctest "${args[@]}" 2>&1 || true)
+      echo "$out" >>"$log"
+      result=$(sed -n '/The following tests FAILED:/,$p' <<<"$out" |
+        sed -nE 's/^[[:space:]]*[0-9]+ - ([^ ]+).*/\1/p' | sort -u | paste -sd' ' -)
+      [ -z "$result" ] || break
+    done
+    result=${result:-NOT CAUGHT}
   fi
   case $result in
   "NOT CAUGHT" | "ANCHOR MISSING" | "DOES NOT BUILD") missed=$((missed + 1)) ;;
