@@ -10,8 +10,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QItemSelectionModel>
 #include <QImageReader>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
