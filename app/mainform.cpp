@@ -98,6 +98,13 @@ QPixmap readImage(const QString& resource, const char* format)
     return QPixmap::fromImage(reader.read());
 }
 
+// Screens that show the window at twice its size or more get the picture
+// drawn with twice the pixels.
+qreal backgroundRatio(qreal devicePixelRatio)
+{
+    return devicePixelRatio > 1.0 ? 2.0 : 1.0;
+}
+
 } // namespace
 
 void placeTwips(QWidget* widget, int left, int top, int width, int height)
@@ -259,7 +266,6 @@ void MainForm::createControls()
     CheckAlarm = checkBox(1440, 2040);
     CheckText = checkBox(1440, 2280);
     LabExportError = label(QStringLiteral("The last export failed"), 3000, 2400, 2760, 255);
-    LabExportError->setAccessibleName(LabExportError->text());
     ButTestSound = button(alerts::testAlarmCaption(), 1800, 1920, 1095, 255);
     ButMinimize = button(QStringLiteral("Minimize"), 1800, 2280, 1095, 255);
     ButManUpdate = button(QStringLiteral("Manual Update"), 5880, 2400, 1335, 255);
@@ -484,9 +490,7 @@ void MainForm::closeEvent(QCloseEvent* event)
 
 QPixmap MainForm::backgroundPicture(qreal devicePixelRatio)
 {
-    // Screens that show the window at twice its size or more get the
-    // picture drawn with twice the pixels.
-    const qreal ratio = devicePixelRatio > 1.0 ? 2.0 : 1.0;
+    const qreal ratio = backgroundRatio(devicePixelRatio);
     QPixmap picture = readImage(ratio > 1.0 ? QStringLiteral(":/background@2x.ppm")
                                             : QStringLiteral(":/background.ppm"),
                                 "ppm");
@@ -504,7 +508,7 @@ void MainForm::paintEvent(QPaintEvent*)
     // Without a picture handed in beforehand, or with one for another
     // screen, the picture is decoded here, at the first paint.
     if (m_background.isNull() ||
-        m_background.devicePixelRatio() != (devicePixelRatioF() > 1.0 ? 2.0 : 1.0))
+        m_background.devicePixelRatio() != backgroundRatio(devicePixelRatioF()))
         m_background = backgroundPicture(devicePixelRatioF());
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Highlight));

@@ -17,12 +17,16 @@ namespace kelvo {
 extern const char kModuleRelativeDir[];
 const char kModuleRelativeDir[] = KELVO_MODULE_RELDIR;
 
+QString besideProgram(const QString& relativePath)
+{
+    return QFileInfo(QCoreApplication::applicationDirPath() + QLatin1Char('/') + relativePath)
+        .absoluteFilePath();
+}
+
 QStringList moduleFolders()
 {
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    return {programFolder,
-            QFileInfo(programFolder + QLatin1Char('/') + QLatin1String(kModuleRelativeDir))
-                .absoluteFilePath()};
+    return {QCoreApplication::applicationDirPath(),
+            besideProgram(QLatin1String(kModuleRelativeDir))};
 }
 
 QFunctionPointer resolveModuleSymbol(const QStringList& folders, const QString& name,

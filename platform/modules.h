@@ -13,6 +13,10 @@ namespace kelvo {
 // where installing puts them.
 QStringList moduleFolders();
 
+// A path given relative to the program's folder, as installing lays it out,
+// made absolute.
+QString besideProgram(const QString& relativePath);
+
 // The symbol of the first module called name in folders that exports it; null
 // when none does, with what went wrong in *error. A module stays loaded for
 // the rest of the run: the code behind the symbol lives in it.

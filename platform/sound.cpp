@@ -3,7 +3,6 @@
 #include "platform/modules.h"
 #include "platform/soundbackend.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -31,9 +30,7 @@ QStringList QtSoundPlayer::defaultModuleFolders()
 
 QString QtSoundPlayer::installedAlarmFile() const
 {
-    return QFileInfo(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
-                     QLatin1String(kAlarmSoundRelativeDir) + QStringLiteral("/Alarm.wav"))
-        .absoluteFilePath();
+    return besideProgram(QLatin1String(kAlarmSoundRelativeDir) + QStringLiteral("/Alarm.wav"));
 }
 
 bool QtSoundPlayer::loadBackend()
