@@ -19,7 +19,6 @@ private slots:
     void doubleClickRestoresAndRemovesTheIcon();
     void whichActivationRestores_data();
     void whichActivationRestores();
-    void withoutANotificationAreaTheWindowIsMinimized();
     void closingTheWindowRemovesTheIcon();
     void restoreOfAShownWindowChangesNothing();
 
@@ -89,19 +88,6 @@ void TestTray::whichActivationRestores()
     const auto host =
         onStatusNotifierHost ? QtTrayIcon::Host::StatusNotifier : QtTrayIcon::Host::XEmbed;
     QCOMPARE(QtTrayIcon::restoresOn(QSystemTrayIcon::ActivationReason(reason), host), restores);
-}
-
-void TestTray::withoutANotificationAreaTheWindowIsMinimized()
-{
-    FakeTrayIcon& tray = *m_f->fakes.trayIcon;
-    tray.available = false;
-    m_f->form->ButMinimize_Click();
-    QCOMPARE(tray.added, 0);
-    QTRY_VERIFY(m_f->form->isMinimized());
-    QVERIFY(m_f->form->isVisible());
-    m_f->form->RestoreFromTray();
-    QTRY_VERIFY(!m_f->form->isMinimized());
-    QVERIFY(m_f->form->isVisible());
 }
 
 void TestTray::closingTheWindowRemovesTheIcon()
