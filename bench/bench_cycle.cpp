@@ -4,10 +4,10 @@
 //     files) against two bare GET requests to the same server;
 //   - writing the export files atomically against writing them in place.
 
-#include "fakeservice.h"
-#include "formfixture.h"
 #include "service/exportfile.h"
 #include "service/protocol.h"
+#include "testserver.h"
+#include "testsupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -45,7 +45,7 @@ double bareGets(QNetworkAccessManager& manager, const QUrl& service)
     return double(clock.nsecsElapsed()) / kCycles;
 }
 
-double updateCycles(FakeService& service)
+double updateCycles(TestServer& service)
 {
     FormFixture f(service.url());
     f.signIn(3);
@@ -98,11 +98,11 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    FakeService service;
+    TestServer service;
     if (!service.start())
         return 1;
-    service.setSignals("Long,2026-03-02,10:00,1.1001,Flat,2026-03-02,10:00,1.1002,"
-                       "Short,2026-03-02,10:00,1.1003");
+    service.setSignals(QByteArray("Long,2026-03-02,10:00,1.1001,Flat,2026-03-02,10:00,1.1002,"
+                                  "Short,2026-03-02,10:00,1.1003"));
     QNetworkAccessManager manager;
     bareGets(manager, service.url()); // warm up
     const double baseline = bareGets(manager, service.url());

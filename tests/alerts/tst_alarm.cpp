@@ -1,137 +1,73 @@
-// The alarm as the one-second timer drives it.
+// The alarm as the one-second timer drives it: the sound at once and then
+// every 23 ticks, from the start folder or where it was installed, and the
+// beep where there is no sound to play.
 
-#include "formfixture.h"
+#include "testsupport.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QPushButton>
 #include <QTest>
 
 using namespace kelvo;
-using namespace kelvo::test;
 
 class TestAlarm : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void soundsAtOnceThenEvery23Ticks();
-    void beepsEverySecondWithoutTheFile_data();
-    void beepsEverySecondWithoutTheFile();
-    void installedSoundWhenTheStartFolderHasNone();
-    void counterIsKeptAcrossOffAndOn();
-    void buttonTogglesTheCaption();
-    void silentUntilSwitchedOn();
-
-private:
-    // Ticks of the one-second timer on which the alarm sound started.
-    QList<int> soundTicks(int ticks, int firstTick = 1);
-
-    std::unique_ptr<FormFixture> m_f;
+    void alarm_data();
+    void alarm();
 };
 
-void TestAlarm::init()
+void TestAlarm::alarm_data()
 {
-    m_f = std::make_unique<FormFixture>();
+    QTest::addColumn<bool>("ownSound");       // an Alarm.wav in the start folder
+    QTest::addColumn<bool>("installedSound"); // one installed with the program
+    QTest::addColumn<bool>("playable");
+    QTest::addColumn<QList<int>>("soundTicks");
+    QTest::addColumn<QString>("played");
+    QTest::addColumn<int>("beeps");
+    const QList<int> turns = {2, 25, 48};
+    QTest::newRow("the start folder's sound") << true << true << true << turns << "Alarm.wav" << 0;
+    QTest::newRow("the installed sound")
+        << false << true << true << turns << "share/Alarm.wav" << 0;
+    QTest::newRow("no sound: a beep a tick") << false << false << true << QList<int>{} << "" << 49;
+    QTest::newRow("a sound that cannot play: a beep at its turns")
+        << true << false << false << turns << "Alarm.wav" << 3;
+}
+
+void TestAlarm::alarm()
+{
+    QFETCH(bool, ownSound);
+    QFETCH(bool, installedSound);
+    QFETCH(bool, playable);
+    QFETCH(QList<int>, soundTicks);
+    QFETCH(QString, played);
+    QFETCH(int, beeps);
+    test::FormFixture f;
+    f.signIn(1);
     // A grid that already shows a signal: the ticks start no update cycle.
-    m_f->signIn(1);
-    m_f->form->FGrid->setTextMatrix(1, 1, QStringLiteral("Long"));
-    QFile wav(m_f->path(QStringLiteral("Alarm.wav")));
-    QVERIFY(wav.open(QIODevice::WriteOnly));
-    wav.write("RIFF");
-}
+    f.form->FGrid->setTextMatrix(1, 1, QStringLiteral("Long"));
+    QDir().mkpath(f.path(QStringLiteral("share")));
+    for (const auto& [present, name] :
+         {std::pair(ownSound, "Alarm.wav"), std::pair(installedSound, "share/Alarm.wav")}) {
+        QFile wav(f.path(QString::fromLatin1(name)));
+        QVERIFY(!present || (wav.open(QIODevice::WriteOnly) && wav.write("RIFF") == 4));
+    }
+    f.sound->installed = f.path(QStringLiteral("share/Alarm.wav"));
+    f.sound->accept = playable;
 
-void TestAlarm::cleanup()
-{
-    m_f.reset();
-}
-
-QList<int> TestAlarm::soundTicks(int ticks, int firstTick)
-{
     QList<int> started;
-    for (int tick = firstTick; tick < firstTick + ticks; ++tick) {
-        const qsizetype before = m_f->fakes.sound->played.size();
-        m_f->timer().fire();
-        if (m_f->fakes.sound->played.size() > before)
+    for (int tick = 1; tick <= 50; ++tick) {
+        if (tick == 2)
+            f.form->ButTestSound_Click(); // on
+        const qsizetype before = f.sound->played.size();
+        f.timers.at(0)->fire();
+        if (f.sound->played.size() > before)
             started.append(tick);
     }
-    return started;
-}
-
-void TestAlarm::soundsAtOnceThenEvery23Ticks()
-{
-    m_f->form->ButTestSound_Click();
-    QCOMPARE(m_f->form->ButTestSound->text(), QStringLiteral("Stop Alarm"));
-    QCOMPARE(soundTicks(70), (QList<int>{1, 24, 47, 70}));
-    QCOMPARE(m_f->fakes.sound->played.first(), QStringLiteral("Alarm.wav"));
-    QCOMPARE(m_f->fakes.beep->count, 0);
-}
-
-void TestAlarm::beepsEverySecondWithoutTheFile_data()
-{
-    QTest::addColumn<bool>("folderOfThatName");
-    QTest::newRow("no file") << false;
-    QTest::newRow("a folder named Alarm.wav") << true;
-}
-
-void TestAlarm::beepsEverySecondWithoutTheFile()
-{
-    QFETCH(bool, folderOfThatName);
-    QVERIFY(QFile::remove(m_f->path(QStringLiteral("Alarm.wav"))));
-    if (folderOfThatName)
-        QVERIFY(QDir(m_f->folder.path()).mkdir(QStringLiteral("Alarm.wav")));
-    m_f->form->ButTestSound_Click();
-    QVERIFY(soundTicks(5).isEmpty());
-    QCOMPARE(m_f->fakes.beep->count, 5);
-    QCOMPARE(m_f->form->TimerCounter, 0);
-}
-
-void TestAlarm::installedSoundWhenTheStartFolderHasNone()
-{
-    const QString installed = m_f->path(QStringLiteral("share/Alarm.wav"));
-    QVERIFY(QDir().mkpath(QFileInfo(installed).path()));
-    QVERIFY(QFile::copy(m_f->path(QStringLiteral("Alarm.wav")), installed));
-    m_f->fakes.sound->installed = installed;
-    m_f->form->ButTestSound_Click();
-    QCOMPARE(soundTicks(1), QList<int>{1});
-    QVERIFY(QFile::remove(m_f->path(QStringLiteral("Alarm.wav"))));
-    QCOMPARE(soundTicks(23, 2), QList<int>{24});
-    QCOMPARE(m_f->fakes.sound->played, (QStringList{QStringLiteral("Alarm.wav"), installed}));
-    QCOMPARE(m_f->fakes.beep->count, 0);
-}
-
-void TestAlarm::counterIsKeptAcrossOffAndOn()
-{
-    MainForm& form = *m_f->form;
-    form.ButTestSound_Click();
-    QCOMPARE(soundTicks(1), QList<int>{1});
-    form.ButTestSound_Click(); // off
-    QCOMPARE(form.ButTestSound->text(), QStringLiteral("Test Alarm"));
-    QVERIFY(soundTicks(3, 2).isEmpty());
-    QCOMPARE(form.TimerCounter, 1);
-    form.ButTestSound_Click(); // on again: the counter goes on from 1
-    QCOMPARE(soundTicks(23, 5), QList<int>{27});
-}
-
-void TestAlarm::buttonTogglesTheCaption()
-{
-    MainForm& form = *m_f->form;
-    QTest::mouseClick(form.ButTestSound, Qt::LeftButton);
-    QCOMPARE(form.ButTestSound->text(), QStringLiteral("Stop Alarm"));
-    QTest::mouseClick(form.ButTestSound, Qt::LeftButton);
-    QCOMPARE(form.ButTestSound->text(), QStringLiteral("Test Alarm"));
-}
-
-void TestAlarm::silentUntilSwitchedOn()
-{
-    QVERIFY(soundTicks(30).isEmpty());
-    QCOMPARE(m_f->fakes.beep->count, 0);
-    // A rejected sound is not retried before its turn comes again, and the
-    // beep stands in for it at each turn.
-    m_f->fakes.sound->accept = false;
-    m_f->form->ButTestSound_Click();
-    QCOMPARE(soundTicks(24, 31), (QList<int>{31, 54}));
-    QCOMPARE(m_f->fakes.beep->count, 2);
+    QCOMPARE(f.form->ButTestSound->text(), QStringLiteral("Stop Alarm"));
+    QCOMPARE(started, soundTicks);
+    if (!played.isEmpty())
+        QCOMPARE(f.sound->played.last(), played == "Alarm.wav" ? played : f.path(played));
+    QCOMPARE(f.beep->count, beeps);
 }
 
 QTEST_MAIN(TestAlarm)

@@ -1,262 +1,116 @@
-// The window as the user first meets it, and the switch to the main panel.
+// One session through the window's handlers, against a real HTTP server:
+// login, signals into the grid and the export files, a change of positions
+// bringing the window back with the alarm, a failed export shown in the
+// window, and the settings.
 
-#include "formfixture.h"
+#include "testserver.h"
+#include "testsupport.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace kelvo;
-using namespace kelvo::test;
+using kelvo::test::Answer;
 
 class TestMainForm : public QObject {
     Q_OBJECT
 private slots:
-    void windowAttributes();
-    void startUpShowsOnlyTheLoginControls();
-    void loginControlsAreConstrained();
-    void loginTabOrder();
-    void mainPanel_data();
-    void mainPanel();
-    void mainPanelHidesAnEarlierError();
-    void timersRunFromTheStart();
-    void exitEndsWithoutTouchingAnything();
-    void geometryFollowsTheLayoutInTwips_data();
-    void geometryFollowsTheLayoutInTwips();
+    void session();
 };
 
-namespace {
-
-QList<QWidget*> visibleControls(MainForm& form)
+void TestMainForm::session()
 {
-    QList<QWidget*> visible;
-    for (QWidget* w : form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (w->isVisibleTo(&form))
-            visible.append(w);
-    }
-    return visible;
-}
-
-} // namespace
-
-void TestMainForm::windowAttributes()
-{
-    FormFixture f;
-    MainForm& form = *f.form;
-    QCOMPARE(form.windowTitle(),
-             QStringLiteral("Kelvo-Rozevid - Connecting you to profitable trading"));
-    QCOMPARE(form.size(), QSize(598, 185));
-    QCOMPARE(form.minimumSize(), form.maximumSize());
-    const Qt::WindowFlags flags = form.windowFlags();
-    QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
-    QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
-    QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
-    QVERIFY(!form.windowIcon().isNull());
-    QCOMPARE(form.windowIcon().availableSizes(), (QList<QSize>{QSize(16, 16), QSize(32, 32)}));
-    QCOMPARE(form.ListBoxGMT->count(), 25);
-    QCOMPARE(form.ListBoxGMT->item(0)->text(), QStringLiteral("+12"));
-    QCOMPARE(form.ListBoxGMT->item(12)->text(), QStringLiteral("+0"));
-    QCOMPARE(form.ListBoxGMT->item(24)->text(), QStringLiteral("-12"));
-}
-
-void TestMainForm::startUpShowsOnlyTheLoginControls()
-{
-    FormFixture f;
-    MainForm& form = *f.form;
-    form.Form_Load();
-
-    const QList<QWidget*> expected = {form.BoxUser, form.BoxPassword, form.ComboSystem, form.Login,
-                                      form.LabUser, form.LabPass,     form.LabSystem};
-    const QList<QWidget*> visible = visibleControls(form);
-    QCOMPARE(visible.size(), expected.size());
-    for (QWidget* w : expected)
-        QVERIFY2(visible.contains(w), qPrintable(w->objectName()));
-
-    QVERIFY(!form.Login->isEnabled());
-    QCOMPARE(form.ComboSystem->currentText(), QString());
-    QCOMPARE(form.ComboSystem->currentIndex(), -1);
-    QCOMPARE(form.focusWidget(), form.BoxUser);
-    QCOMPARE(form.System, 0);
-    QVERIFY(form.Password.isEmpty());
-    QCOMPARE(form.ButTestSound->text(), QStringLiteral("Test Alarm"));
-    QVERIFY(form.CheckSound->isChecked() && form.CheckAlarm->isChecked() &&
-            form.CheckText->isChecked());
-}
-
-void TestMainForm::loginControlsAreConstrained()
-{
-    FormFixture f;
-    MainForm& form = *f.form;
-    QCOMPARE(form.BoxUser->maxLength(), 12);
-    QCOMPARE(form.BoxPassword->maxLength(), 12);
-    QCOMPARE(form.BoxPassword->echoMode(), QLineEdit::Password);
-    QVERIFY(!form.ComboSystem->isEditable());
-    QCOMPARE(form.ComboSystem->count(), 3);
-    QCOMPARE(form.ComboSystem->itemText(0), QStringLiteral("Daily System"));
-    QCOMPARE(form.ComboSystem->itemText(1), QStringLiteral("Hourly System"));
-    QCOMPARE(form.ComboSystem->itemText(2), QStringLiteral("Both Systems"));
-    QTest::keyClicks(form.BoxUser, QStringLiteral("abcdefghijklmnop"));
-    QCOMPARE(form.BoxUser->text(), QStringLiteral("abcdefghijkl"));
-}
-
-void TestMainForm::loginTabOrder()
-{
-    FormFixture f;
+    test::TestServer service;
+    QVERIFY(service.start());
+    test::FormFixture f(service.url());
     MainForm& form = *f.form;
     form.Form_Load();
     form.show();
-    QVERIFY(QTest::qWaitForWindowActive(&form));
-    form.BoxUser->setFocus();
-    QList<QWidget*> visited = {QApplication::focusWidget()};
-    for (int i = 0; i < 4; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        visited.append(QApplication::focusWidget());
-    }
-    // Login is disabled at start-up and so skipped: fill the fields first.
-    QCOMPARE(visited.mid(0, 3),
-             (QList<QWidget*>{form.BoxUser, form.BoxPassword, form.ComboSystem}));
-    QCOMPARE(visited.at(3), form.BoxUser);
+    f.messageBox->shown.clear(); // the first start's settings message
+    const auto fetch = [&](const QByteArray& reply) {
+        service.setSignals(reply);
+        const int before = service.signalRequests();
+        form.FetchSignals();
+        QVERIFY(f.waitUntilIdle());
+        QCOMPARE(service.signalRequests(), before + 1);
+    };
 
-    form.BoxUser->setText(QStringLiteral("ann"));
-    form.BoxPassword->setText(QStringLiteral("pw"));
-    form.ComboSystem->setCurrentIndex(0);
-    form.BoxPassword->setFocus();
-    QTest::keyClick(form.BoxPassword, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), form.ComboSystem);
-    QTest::keyClick(form.ComboSystem, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), form.Login);
-}
+    // A page in the service's place refuses the login, the next answer
+    // takes it.
+    QTest::keyClicks(form.BoxUser, QStringLiteral("ann"));
+    QTest::keyClicks(form.BoxPassword, QStringLiteral("abc"));
+    form.ComboSystem->setCurrentIndex(form.ComboSystem->findText(QStringLiteral("Both Systems")));
+    service.setSignals(Answer("<html><body>Sign in to the network</body></html>"));
+    QTest::mouseClick(form.Login, Qt::LeftButton);
+    QTRY_VERIFY(form.LabError->isVisible());
+    QCOMPARE(f.beep->count, 1);
+    service.setSignals(Answer("OK"));
+    QTest::mouseClick(form.Login, Qt::LeftButton);
+    QTRY_VERIFY(form.FGrid->isVisible());
+    QCOMPARE(service.lastSignalTarget(),
+             QByteArray("/software/ProgSignals.php?u=ann&p=c%24cba&s=1"));
+    QVERIFY(!form.LabError->isVisible());
+    QVERIFY(form.BoxPassword->text().isEmpty());
 
-void TestMainForm::mainPanel_data()
-{
-    QTest::addColumn<int>("system");
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<QStringList>("titles");
+    // The first reply sets the positions without an alarm.
+    QDir().mkpath(f.path(QStringLiteral("export")));
+    form.BoxPath->setText(f.path(QStringLiteral("export")));
+    form.BoxLast->setText(QStringLiteral("14:05:00"));
+    fetch("Long,d,t,1,Flat,d,t,2,Short,d,t,3");
+    QCOMPARE(service.lastSignalTarget(),
+             QByteArray("/software/ProgSignals.php?u=ann&p=c%24cba&s=3"));
+    QCOMPARE(form.FGrid->TextMatrix(3, 1), QStringLiteral("Short"));
+    QCOMPARE(f.exported(QStringLiteral("Kelvo-Daily.csv")), QByteArray("Short,d,t,3,14:05:00\r\n"));
+    QCOMPARE(f.exported(QStringLiteral("Kelvo-Hourly.csv")), QByteArray("Long,d,t,1,14:05:00\r\n"));
+    QCOMPARE(form.ButTestSound->text(), QStringLiteral("Test Alarm"));
 
-    QTest::newRow("daily") << 1 << 2 << 580 << QStringList{"Daily System"};
-    QTest::newRow("hourly") << 2 << 3 << 825 << QStringList{"Hourly Regular", "Hourly Filtered"};
-    QTest::newRow("both") << 3 << 4 << 1070
-                          << QStringList{"Hourly Regular", "Hourly Filtered", "Daily System"};
-    QTest::newRow("none keeps the design-time grid") << 0 << 2 << 1215 << QStringList{};
-}
+    // Hidden to the notification area; a new entry price is no change, a new
+    // position brings the window back and starts the alarm.
+    form.ButMinimize_Click();
+    QVERIFY(!form.isVisible() && f.tray->shown);
+    fetch("Long,d,t,1,Flat,d,t,2,Short,d,t,3.5");
+    QVERIFY(!form.isVisible());
+    QCOMPARE(f.exported(QStringLiteral("Kelvo-Daily.csv")),
+             QByteArray("Short,d,t,3.5,14:05:00\r\n"));
+    fetch("Long,d,t,1,Flat,d,t,2,Long,d,t,4");
+    QVERIFY(form.isVisible() && !f.tray->shown);
+    QCOMPARE(form.ButTestSound->text(), QStringLiteral("Stop Alarm"));
+    QCOMPARE(f.exported(QStringLiteral("Kelvo-Daily.csv")), QByteArray("Long,d,t,4,14:05:00\r\n"));
 
-void TestMainForm::mainPanel()
-{
-    QFETCH(int, system);
-    QFETCH(int, rows);
-    QFETCH(int, height);
-    QFETCH(QStringList, titles);
+    // A failed export shows in the window, never in a box, until the next
+    // good one.
+    QVERIFY(QDir(f.path(QStringLiteral("export"))).removeRecursively());
+    fetch("Long,d,t,1,Flat,d,t,2,Long,d,t,5");
+    QVERIFY(form.LabExportError->isVisible());
+    QVERIFY(form.LabExportError->toolTip().contains(f.path(QStringLiteral("export"))));
+    QVERIFY(f.messageBox->shown.isEmpty());
+    QDir().mkpath(f.path(QStringLiteral("export")));
+    fetch("Long,d,t,1,Flat,d,t,2,Long,d,t,6");
+    QVERIFY(!form.LabExportError->isVisible());
+    QCOMPARE(f.exported(QStringLiteral("Kelvo-Daily.csv")), QByteArray("Long,d,t,6,14:05:00\r\n"));
 
-    FormFixture f;
-    MainForm& form = *f.form;
-    form.Form_Load();
-    form.System = system;
-    form.ShowMainPanel();
+    // A chosen zone stays chosen, even after a click with Ctrl on it.
+    form.BoxLastInt = QStringLiteral("14:05:00");
+    form.ListBoxGMT->setCurrentRow(MainForm::timeZoneEntries().indexOf(QStringLiteral("-03")));
+    QCOMPARE(form.BoxLast->text(), QStringLiteral("11:05:00"));
+    const QRect item = form.ListBoxGMT->visualItemRect(form.ListBoxGMT->currentItem());
+    QTest::mouseClick(form.ListBoxGMT->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      item.center());
+    QCOMPARE(form.gmtText(), QStringLiteral("-03"));
+    form.ButSavePath_Click();
+    QFile config(f.path(QStringLiteral("Config.dat")));
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    QCOMPARE(config.readAll(), "Path=" + QFile::encodeName(f.path(QStringLiteral("export"))) +
+                                   "\r\nTimezone=GMT-03\r\n");
 
-    QCOMPARE(form.FGrid->Rows(), rows);
-    QCOMPARE(form.FGrid->Cols(), 5);
-    QCOMPARE(form.FGrid->Height(), height);
-    QCOMPARE(form.FGrid->height(), qRound(height / 15.0));
-    QCOMPARE(form.FGrid->Width(), 5110);
-    QCOMPARE(form.FGrid->ColWidth(0), 1170);
-    QVERIFY(form.FGrid->Visible());
-    QCOMPARE(form.FGrid->TextMatrix(0, 0), QStringLiteral("Time: GMT+0"));
-    const QStringList headers{"Position", "Date", "Time", "Entry Price"};
-    for (int col = 1; col <= 4; ++col)
-        QCOMPARE(form.FGrid->TextMatrix(0, col), headers.at(col - 1));
-    for (int row = 1; row <= titles.size(); ++row)
-        QCOMPARE(form.FGrid->TextMatrix(row, 0), titles.at(row - 1));
-    for (int col = 0; col <= 4; ++col)
-        QCOMPARE(form.FGrid->ColAlignment(col), 4);
-    // The data columns fit beside the title column.
-    int total = 0;
-    for (int col = 0; col <= 4; ++col)
-        total += form.FGrid->ColWidth(col);
-    QVERIFY2(total <= 5110, qPrintable(QString::number(total)));
-
-    for (QWidget* w : {static_cast<QWidget*>(form.BoxUser), static_cast<QWidget*>(form.BoxPassword),
-                       static_cast<QWidget*>(form.ComboSystem), static_cast<QWidget*>(form.Login),
-                       static_cast<QWidget*>(form.LabUser), static_cast<QWidget*>(form.LabError)})
-        QVERIFY(!w->isVisibleTo(&form));
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             form.BoxLast, form.LabLast, form.LabNext, form.BoxNext, form.LabTime,
-             form.ButManUpdate, form.ButMinimize, form.ButTestSound, form.ListBoxGMT, form.LabGMT,
-             form.LabAlerts, form.CheckText, form.CheckAlarm, form.CheckSound, form.ButExit,
-             form.BoxPath, form.ButSavePath, form.ButBrowse})
-        QVERIFY(w->isVisibleTo(&form));
-    QVERIFY(!form.ButSavePath->isEnabled());
-}
-
-void TestMainForm::mainPanelHidesAnEarlierError()
-{
-    FormFixture f;
-    f.form->Form_Load();
-    f.form->LabError->show();
-    f.form->System = 1;
-    f.form->ShowMainPanel();
-    QVERIFY(!f.form->LabError->isVisibleTo(f.form.get()));
-}
-
-void TestMainForm::timersRunFromTheStart()
-{
-    FormFixture f;
-    QCOMPARE(f.fakes.timers->size(), 2);
-    QVERIFY(f.timer().isActive());
-    QCOMPARE(f.timer().interval(), 1000);
-    QVERIFY(f.checkTimer().isActive());
-    QCOMPARE(f.checkTimer().interval(), 10000);
-    // Before a login the handlers do nothing at all.
-    f.form->Form_Load();
-    f.timer().fire();
-    f.checkTimer().fire();
-    QVERIFY(f.form->LabTime->text().isEmpty());
-    QVERIFY(f.form->BoxNext->text().isEmpty());
-}
-
-void TestMainForm::exitEndsWithoutTouchingAnything()
-{
-    FormFixture f;
-    f.form->Form_Load();
-    f.form->System = 1;
-    f.form->ShowMainPanel();
-    f.form->show();
-    QSignalSpy exitSpy(f.form.get(), &MainForm::exitRequested);
-    f.form->ButExit_Click();
-    QCOMPARE(exitSpy.size(), 1);
-    QVERIFY(!f.form->isVisible());
-    QVERIFY(!f.form->updateCycleWaiting());
-}
-
-void TestMainForm::geometryFollowsTheLayoutInTwips_data()
-{
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<QRect>("twips");
-    QTest::newRow("BoxUser") << "BoxUser" << QRect(6480, 840, 1335, 285);
-    QTest::newRow("ComboSystem") << "ComboSystem" << QRect(6480, 1560, 1335, 315);
-    // Two twips-pixels taller than drawn first, and as much higher: the two
-    // lines of its message need 27 pixels.
-    QTest::newRow("LabError") << "LabError" << QRect(2160, 2370, 6735, 405);
-    QTest::newRow("BoxPath") << "BoxPath" << QRect(3720, 120, 3975, 285);
-    QTest::newRow("ButExit") << "ButExit" << QRect(7560, 2400, 1095, 255);
-    QTest::newRow("CheckText") << "CheckText" << QRect(1440, 2280, 255, 255);
-}
-
-void TestMainForm::geometryFollowsTheLayoutInTwips()
-{
-    QFETCH(QString, control);
-    QFETCH(QRect, twips);
-    FormFixture f;
-    const auto* w = f.form->findChild<QWidget*>(control);
-    QVERIFY(w);
-    const QRect px(qRound(twips.x() / 15.0), qRound(twips.y() / 15.0), qRound(twips.width() / 15.0),
-                   qRound(twips.height() / 15.0));
-    QCOMPARE(w->geometry(), px);
+    // Without a notification area the window is minimised, never hidden.
+    f.tray->available = false;
+    form.ButMinimize_Click();
+    QVERIFY(form.isVisible() && form.isMinimized() && !f.tray->shown);
+    QVERIFY(f.messageBox->shown.isEmpty());
 }
 
 QTEST_MAIN(TestMainForm)

@@ -1,41 +1,76 @@
 #pragma once
 
-#include <QByteArray>
+#include <QDir>
+#include <QFile>
 #include <QMap>
 #include <QString>
 
+#ifdef Q_OS_LINUX
+#include <sys/mount.h>
+#include <unistd.h>
+#endif
+
 namespace kelvo::test {
 
-// A folder that refuses to be written, that fills up after a few bytes, or
-// whose files may be rewritten while no new file may be made in it, for
-// tests of what the program does when the disk says no. As root, permission
-// bits do not stop writes, so the folder is then a small tmpfs mount
-// (read-only, or with no inode to spare, where asked); otherwise it is made
-// read-only with chmod.
+// A folder on a small tmpfs of its own, holding `files` (name -> bytes), that
+// refuses to be written, is full, or has no inode left for a new file. Needs
+// root; isReady() is false elsewhere.
 class RestrictedDir {
 public:
     enum Kind { ReadOnly, Full, NoNewFiles, FullNoNewFiles };
 
-    // Creates `path` holding `files` (name -> bytes), then restricts it.
-    // For Full, the folder has room for about `capacityBytes` more bytes; with
-    // none, a file "filler" takes up the last free bytes.
-    RestrictedDir(const QString& path, Kind kind, const QMap<QString, QByteArray>& files = {},
-                  int capacityBytes = 0);
-    ~RestrictedDir();
+    RestrictedDir(const QString& path, Kind kind, const QMap<QString, QByteArray>& files)
+        : m_path(path)
+    {
+#ifdef Q_OS_LINUX
+        const bool full = kind == Full || kind == FullNoNewFiles;
+        // tmpfs counts whole pages: one for each file, four more to spare
+        // unless full; an inode for the folder, each file and the filler.
+        QByteArray options = "size=" + QByteArray::number((files.size() + (full ? 0 : 4)) * 4096);
+        if (kind == NoNewFiles || kind == FullNoNewFiles)
+            options += ",nr_inodes=" + QByteArray::number(files.size() + (full ? 2 : 1));
+        const QByteArray where = QFile::encodeName(path);
+        if (geteuid() != 0 || !QDir().mkpath(path) ||
+            ::mount("tmpfs", where.constData(), "tmpfs", 0, options.constData()) != 0)
+            return;
+        m_mounted = true;
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            QFile file(path + QLatin1Char('/') + it.key());
+            if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
+                return;
+        }
+        QFile filler(path + QStringLiteral("/filler"));
+        if (full && filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+            while (filler.write(QByteArray(512, 'x')) == 512) {
+            }
+        }
+        m_ready = kind != ReadOnly || ::mount(nullptr, where.constData(), nullptr,
+                                              MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+#endif
+    }
+    ~RestrictedDir()
+    {
+#ifdef Q_OS_LINUX
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
+#endif
+    }
     RestrictedDir(const RestrictedDir&) = delete;
     RestrictedDir& operator=(const RestrictedDir&) = delete;
 
-    // False when this machine cannot make such a folder; reason() says why.
-    bool isReady() const { return m_ready; }
-    QString reason() const { return m_reason; }
-    QString path() const { return m_path; }
+    bool isReady() const
+    {
+        return m_ready;
+    }
+    QString path() const
+    {
+        return m_path;
+    }
 
 private:
     QString m_path;
-    bool m_ready = false;
     bool m_mounted = false;
-    bool m_chmodded = false;
-    QString m_reason;
+    bool m_ready = false;
 };
 
 } // namespace kelvo::test

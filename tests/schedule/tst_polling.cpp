@@ -1,0 +1,165 @@
+// Unattended polling, tick by tick on the clock double against a real HTTP
+// server: through days whose data moves on at random minutes and across the
+// changes of daylight saving, and through each kind of network or service
+// fault. Polling never stops, nobody is pestered, every check that reaches
+// the service brings its latest signals, and the export files keep their
+// last good line while the service is in trouble.
+
+#include "testserver.h"
+#include "testsupport.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTimeZone>
+
+using namespace kelvo;
+using kelvo::test::Answer;
+Q_DECLARE_METATYPE(kelvo::test::Answer)
+
+namespace {
+
+constexpr int kTimeoutMs = 500;
+
+// Every version of the data holds other positions.
+QByteArray signalsOf(int version)
+{
+    const QByteArray v = QByteArray::number(version);
+    return "Long" + v + ",d,t,1." + v + ",Flat,d,t,2." + v + ",Short" + v + ",d,t,3." + v;
+}
+
+// The start of the daily file's line for that version.
+QByteArray dailyLine(int version)
+{
+    const QByteArray v = QByteArray::number(version);
+    return "Short" + v + ",d,t,3." + v;
+}
+
+} // namespace
+
+class TestPolling : public QObject {
+    Q_OBJECT
+private slots:
+    void polling_data();
+    void polling();
+};
+
+void TestPolling::polling_data()
+{
+    QTest::addColumn<QDateTime>("start");
+    QTest::addColumn<int>("faultMinutes");  // then the service is back
+    QTest::addColumn<Answer>("timeAnswer"); // in trouble; status 0: the right answer
+    QTest::addColumn<Answer>("signalAnswer");
+    QTest::addColumn<int>("hours"); // of moving data after the fault
+    const QTimeZone berlin("Europe/Berlin");
+    const QDateTime morning(QDate(2026, 3, 2), QTime(9, 0, 5), QTimeZone::utc());
+    const Answer right({}, 0);
+    QTest::newRow("a day") << morning << 0 << right << right << 26;
+    QTest::newRow("spring forward")
+        << QDateTime(QDate(2026, 3, 28), QTime(9, 0, 5), berlin) << 0 << right << right << 26;
+    QTest::newRow("fall back") << QDateTime(QDate(2026, 10, 24), QTime(9, 0, 5), berlin) << 0
+                               << right << right << 26;
+    // A failed time request leaves a due check, so the client asks again
+    // every ten seconds; where each attempt waits for the time-out, a few
+    // minutes make the point.
+    const auto fault = [&](const char* name, const Answer& timeAnswer, const Answer& signalAnswer,
+                           int minutes = 30) {
+        QTest::newRow(name) << morning << minutes << timeAnswer << signalAnswer << 1;
+    };
+    Answer cut(signalsOf(1));
+    cut.cutMidBody = true;
+    const QByteArray garbage(1 << 20, '\x9c');
+    const QByteArray page = "<html><body>Bad gateway, try, again, later</body></html>";
+    fault("service down", right, right);
+    fault("HTTP 500", Answer("", 500), Answer("", 500));
+    fault("time after the time-out", Answer("10:00:00", 200, 3 * kTimeoutMs), right, 3);
+    fault("signals after the time-out", right, Answer(signalsOf(1), 200, 3 * kTimeoutMs));
+    fault("signals cut off mid-body", right, cut);
+    fault("signals over the size limit", right, signalsOf(1) + QByteArray(1 << 16, ' '));
+    fault("1 MiB of garbage as time", garbage, right);
+    fault("1 MiB of garbage as signals", right, garbage);
+    fault("error page as time", page, right);
+    fault("error page as signals", right, page);
+}
+
+void TestPolling::polling()
+{
+    QFETCH(QDateTime, start);
+    QFETCH(int, faultMinutes);
+    QFETCH(Answer, timeAnswer);
+    QFETCH(Answer, signalAnswer);
+    QFETCH(int, hours);
+    test::TestServer service;
+    QVERIFY(service.start());
+    int version = 0;
+    const auto publish = [&](const QDateTime& at) {
+        service.setTime(at.toUTC().toString(QStringLiteral("HH:mm:ss")).toLatin1());
+        service.setSignals(signalsOf(version));
+    };
+    publish(start.addSecs(-600));
+    test::FormFixture f(service.url(), {kTimeoutMs, TransferLimits{}.maxBodyBytes});
+    f.clock->current = start;
+    f.signIn(3);
+    QVERIFY(f.runFor(30));
+    const QByteArray goodDaily = f.exported(QStringLiteral("Kelvo-Daily.csv"));
+    QVERIFY2(goodDaily.startsWith(dailyLine(0) + ','), goodDaily);
+
+    // The service's data moves on while it is in trouble.
+    ++version;
+    publish(f.clock->current);
+    if (faultMinutes) {
+        const bool down = timeAnswer.status == 0 && signalAnswer.status == 0;
+        if (down)
+            service.stop();
+        if (timeAnswer.status)
+            service.setTime(timeAnswer);
+        if (signalAnswer.status)
+            service.setSignals(signalAnswer);
+        QVERIFY(f.runFor(faultMinutes * 60));
+        QCOMPARE(f.exported(QStringLiteral("Kelvo-Daily.csv")), goodDaily);
+        QVERIFY(!f.form->BoxNext->text().isEmpty());
+        QVERIFY(!down || service.start(service.port()));
+        publish(f.clock->current);
+    }
+
+    // The moments at which the data moves on: one at a random minute of
+    // every hour, and for a day, a burst around its first midnight.
+    QRandomGenerator random(20261206);
+    QList<QDateTime> moves;
+    for (int hour = 0; hour < hours; ++hour)
+        moves.append(f.clock->current.addSecs(hour * 3600 + random.bounded(3600)));
+    const QDateTime midnight(start.date().addDays(1), QTime(0, 0), start.timeZone());
+    for (int offset : {-120, -55, -8, 30, 75, 125}) {
+        if (hours > 24)
+            moves.append(midnight.addSecs(offset));
+    }
+    std::sort(moves.begin(), moves.end());
+
+    QDateTime lastCheck = f.clock->current;
+    qint64 longestGap = 0;
+    const QDateTime end = f.clock->current.addSecs(hours * 3600);
+    while (f.clock->current < end) {
+        for (; !moves.isEmpty() && moves.first() <= f.clock->current; moves.removeFirst()) {
+            ++version;
+            publish(moves.first());
+        }
+        const int timeRequests = service.timeRequests();
+        QVERIFY(f.runFor(1));
+        if (service.timeRequests() == timeRequests)
+            continue;
+        longestGap = qMax(longestGap, lastCheck.secsTo(f.clock->current));
+        lastCheck = f.clock->current;
+        // Every check sees the latest data.
+        QCOMPARE(f.form->FGrid->TextMatrix(3, 4), QStringLiteral("3.%1").arg(version));
+    }
+    QVERIFY2(longestGap <= 3600, qPrintable(QString::number(longestGap)));
+    QVERIFY(lastCheck.secsTo(end) <= 3600);
+    const QByteArray daily = f.exported(QStringLiteral("Kelvo-Daily.csv"));
+    QVERIFY2(daily.startsWith(dailyLine(version) + ','), daily);
+    QCOMPARE(f.form->ButTestSound->text(), QStringLiteral("Stop Alarm"));
+    QVERIFY(f.messageBox->shown.isEmpty());
+}
+
+QTEST_MAIN(TestPolling)
+#include "tst_polling.moc"

@@ -1,0 +1,195 @@
+// The service's requests and replies, and the export files made of them.
+
+#include "service/exportfile.h"
+#include "service/protocol.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kelvo;
+using Files = QMap<QString, QByteArray>;
+
+class TestService : public QObject {
+    Q_OBJECT
+private slots:
+    void addresses_data();
+    void addresses();
+    void signalReply_data();
+    void signalReply();
+    void timeReply_data();
+    void timeReply();
+    void exportFiles_data();
+    void exportFiles();
+};
+
+void TestService::addresses_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("system");
+    QTest::addColumn<QByteArray>("login");
+    QTest::addColumn<QByteArray>("signalQuery");
+    const auto row = [](const char* name, const QString& user, const QString& password,
+                        const char* system, const char* login, const char* signalQuery) {
+        QTest::newRow(name) << user << password << system << QByteArray(login)
+                            << QByteArray(signalQuery);
+    };
+    row("daily", "ann", "abc", "Daily System",
+        "http://127.0.0.1:8421/software/ProgSignals.php?u=ann&p=c%24cba&s=1", "s=1");
+    row("hourly", "ann", "abcdefghijkl", "Hourly System", "/ProgSignals.php?u=ann&p=l%24cba&s=2",
+        "s=2");
+    row("both logs in as daily", "ann", "ab", "Both Systems", "?u=ann&p=b%24ba&s=1", "s=3");
+    row("one character", "ann", "x", "Daily System", "p=x%24x&", "s=1");
+    row("no system sends no s", "ann", "abc", "Weekly", "p=c%24cba", "p=c%24cba&s=0");
+    // Nothing a server would read as a separator or a space goes unescaped.
+    row("separators in the values", "a&b=c d", "p+%#", "Daily System",
+        "?u=a%26b%3Dc%20d&p=%23%24%25%2Bp&s=1", "u=a%26b%3Dc%20d&p=%23%24%25%2Bp&s=1");
+    row("non-ASCII as UTF-8", QStringLiteral("jürgen"), QStringLiteral("€ü"), "Daily System",
+        "?u=j%C3%BCrgen&p=%C3%BC%24%C3%BC%E2%82%AC&s=1", "s=1");
+}
+
+void TestService::addresses()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, system);
+    QFETCH(QByteArray, login);
+    QFETCH(QByteArray, signalQuery);
+    const QUrl service(QStringLiteral("http://127.0.0.1:8421"));
+    const QString encoded = protocol::encodePassword(password);
+    const int code = protocol::systemCodeForName(system);
+    const QByteArray loginUrl = protocol::loginUrl(service, user, encoded, code).toEncoded();
+    QVERIFY2(loginUrl.contains(login), loginUrl);
+    QVERIFY2(!loginUrl.contains("s=0"), loginUrl);
+    const QByteArray signalUrl = protocol::signalsUrl(service, user, encoded, code).toEncoded();
+    QVERIFY2(signalUrl.endsWith(signalQuery), signalUrl);
+    QCOMPARE(protocol::timeUrl(service).toEncoded(),
+             QByteArray("http://127.0.0.1:8421/software/ProgSignals.php?a=1"));
+}
+
+// A signal reply as the window takes it in: the cleaned text or none, whether
+// it logs a user in, and the signal key each system reads from it.
+void TestService::signalReply_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("cleaned");  // "-" for no reply at all
+    QTest::addColumn<QStringList>("keys"); // of systems 1, 2 and 3; "-" for none
+    const auto row = [](const char* name, const QString& reply, const char* cleaned,
+                        const QStringList& keys) {
+        QTest::newRow(name) << reply << QString::fromUtf8(cleaned) << keys;
+    };
+    row("daily", "Long,2026-12-04,14:00,1.0842", "Long,2026-12-04,14:00,1.0842",
+        {"Long", "-", "-"});
+    row("three rows", "A,d,t,p,B,d,t,p,C,d,t,p", "A,d,t,p,B,d,t,p,C,d,t,p", {"A", "AB", "ABC"});
+    row("positions joined alike", "AB,d,t,p,C,d,t,p", "AB,d,t,p,C,d,t,p", {"AB", "ABC", "-"});
+    row("empty fields keep their place", "A,,,,B,,,,C", "A,,,,B,,,,C", {"A", "AB", "ABC"});
+    row("blanks and quotes kept", " L ,\"d\",t,1 ", " L ,\"d\",t,1 ", {" L ", "-", "-"});
+    row("CR LF at the end dropped", "L,d,t,1.08\r\n", "L,d,t,1.08", {"L", "-", "-"});
+    row("LFs at the end dropped", "L\n\n", "L", {"L", "-", "-"});
+    row("only a line break", "\r\n", "-", {});
+    row("line break inside", "L,d\r\n,t,1", "-", {});
+    row("error page", "<html><body>Error, retry, later</body></html>", "-", {});
+    row("NUL byte", QStringLiteral("L,d,t,1") + QChar(0), "-", {});
+    row("empty", "", "-", {});
+}
+
+void TestService::signalReply()
+{
+    QFETCH(QString, reply);
+    QFETCH(QString, cleaned);
+    QFETCH(QStringList, keys);
+    const std::optional<QString> clean = protocol::cleanSignalReply(reply);
+    QCOMPARE(clean.value_or(QStringLiteral("-")), cleaned);
+    QCOMPARE(protocol::loginAccepted(reply), clean.has_value());
+    for (int system = 1; system <= keys.size(); ++system)
+        QCOMPARE(protocol::signalKey(protocol::splitSignalReply(*clean), system)
+                     .value_or(QStringLiteral("-")),
+                 keys.at(system - 1));
+}
+
+void TestService::timeReply_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("plain") << "07:05:09" << true;
+    QTest::newRow("line break after") << "23:59:59\r\n" << true;
+    QTest::newRow("midnight") << "00:00:00" << true;
+    QTest::newRow("hour 24") << "24:00:00" << false;
+    QTest::newRow("minute 60") << "12:60:00" << false;
+    QTest::newRow("second 60") << "12:00:60" << false;
+    QTest::newRow("one-digit hour") << "7:05:09" << false;
+    QTest::newRow("other separators") << "07-05-09" << false;
+    QTest::newRow("error page") << "<html><body>502</body></html>" << false;
+    QTest::newRow("non-ASCII digits") << QStringLiteral("٠٧:٠٥:٠٩") << false;
+}
+
+void TestService::timeReply()
+{
+    QFETCH(QString, reply);
+    QFETCH(bool, valid);
+    QCOMPARE(protocol::isValidTimeReply(reply), valid);
+}
+
+// The files a reply writes, from the bytes that came: one line each, in the
+// bytes received, ended by CR LF; a short row leaves its file as it was.
+void TestService::exportFiles_data()
+{
+    QTest::addColumn<int>("system");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<Files>("after");
+    const QString daily = QString::fromLatin1(exporting::kDailyFile);
+    const QString hourly = QString::fromLatin1(exporting::kHourlyFile);
+    const QByteArray old = "Flat,2026-12-01,10:00,1.0001,09:00:00\r\n";
+    QTest::newRow("daily") << 1 << QByteArray("Long,2026-12-04,14:00,1.0842")
+                           << Files{{daily, "Long,2026-12-04,14:00,1.0842,15:05:00\r\n"},
+                                    {hourly, old}};
+    QTest::newRow("hourly") << 2 << QByteArray("Long,d1,t1,1.1,Short,d2,t2,2.2")
+                            << Files{{daily, old}, {hourly, "Long,d1,t1,1.1,15:05:00\r\n"}};
+    QTest::newRow("both: daily from field 9")
+        << 3 << QByteArray("H,d1,t1,1.1,F,d2,t2,2.2,D,d3,t3,3.3")
+        << Files{{daily, "D,d3,t3,3.3,15:05:00\r\n"}, {hourly, "H,d1,t1,1.1,15:05:00\r\n"}};
+    QTest::newRow("both, eight fields")
+        << 3 << QByteArray("H,d1,t1,1.1,F,d2,t2,2.2")
+        << Files{{daily, old}, {hourly, "H,d1,t1,1.1,15:05:00\r\n"}};
+    QTest::newRow("short row") << 1 << QByteArray("Long,2026-12-04")
+                               << Files{{daily, old}, {hourly, old}};
+    QTest::newRow("empty fields") << 1 << QByteArray(",,,")
+                                  << Files{{daily, ",,,,15:05:00\r\n"}, {hourly, old}};
+    QTest::newRow("UTF-8") << 1 << QStringLiteral("Länge,4. Dez,14:00,1€").toUtf8()
+                           << Files{{daily,
+                                     QStringLiteral("Länge,4. Dez,14:00,1€,15:05:00\r\n").toUtf8()},
+                                    {hourly, old}};
+    QTest::newRow("not UTF-8: byte for byte") << 1
+                                              << QByteArray("L\xe4nge,d,t,\xa3"
+                                                            "1")
+                                              << Files{{daily, "L\xe4nge,d,t,\xa3"
+                                                               "1,15:05:00\r\n"},
+                                                       {hourly, old}};
+}
+
+void TestService::exportFiles()
+{
+    QFETCH(int, system);
+    QFETCH(QByteArray, reply);
+    QFETCH(Files, after);
+    QTemporaryDir dir;
+    for (const char* name : {exporting::kDailyFile, exporting::kHourlyFile}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Flat,2026-12-01,10:00,1.0001,09:00:00\r\n");
+    }
+    const ReplyText text = decodeReplyBody(reply);
+    exporting::writeExports(dir.path(), system, protocol::splitSignalReply(text),
+                            QStringLiteral("15:05:00"), text.encoding());
+    Files files;
+    for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden)) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        files.insert(name, file.readAll());
+    }
+    QCOMPARE(files, after);
+}
+
+QTEST_APPLESS_MAIN(TestService)
+#include "tst_service.moc"

@@ -1,0 +1,109 @@
+#pragma once
+
+// A signal service on 127.0.0.1 for tests that need a real server at the
+// other end of a socket. It answers the time request ("?a=1") and every other
+// request with answers the test may change at any moment; it runs on threads
+// of its own, so it keeps answering while the test thread waits.
+
+#include <QByteArray>
+#include <QUrl>
+#include <atomic>
+#include <httplib.h>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace kelvo::test {
+
+struct Answer {
+    Answer(QByteArray body = {}, int status = 200, int delayMs = 0)
+        : body(std::move(body)), status(status), delayMs(delayMs)
+    {
+    }
+    QByteArray body;
+    int status;
+    int delayMs;
+    bool cutMidBody = false; // announce the whole body, send half, hang up
+};
+
+class TestServer {
+public:
+    ~TestServer() { stop(); }
+
+    // Port 0 picks a free port; after stop(), start(port()) brings the same
+    // address back.
+    bool start(quint16 port = 0)
+    {
+        stop();
+        m_server = std::make_unique<httplib::Server>();
+        // One answer per connection, sent at once: stop() need not wait for
+        // idle connections, and no answer waits for a delayed ACK.
+        m_server->set_keep_alive_max_count(1);
+        m_server->set_tcp_nodelay(true);
+        m_server->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+            const bool isTime = request.get_param_value("a") == "1";
+            std::unique_lock lock(m_mutex);
+            const Answer answer = isTime ? m_time : m_signals;
+            ++(isTime ? m_timeRequests : m_signalRequests);
+            if (!isTime)
+                m_lastSignalTarget = QByteArray::fromStdString(request.target);
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
+            response.status = answer.status;
+            const std::string body = answer.body.toStdString();
+            if (!answer.cutMidBody)
+                return response.set_content(body, "text/plain");
+            response.set_content_provider(body.size(), "text/plain",
+                                          [body](size_t, size_t, httplib::DataSink& sink) {
+                                              sink.write(body.data(), body.size() / 2);
+                                              return false;
+                                          });
+        });
+        const int bound = port ? (m_server->bind_to_port("127.0.0.1", port) ? port : -1)
+                               : m_server->bind_to_any_port("127.0.0.1");
+        if (bound <= 0)
+            return false;
+        m_port = quint16(bound);
+        m_thread = std::thread([server = m_server.get()] { server->listen_after_bind(); });
+        while (!m_server->is_running()) // a stop() before it runs would not reach it
+            std::this_thread::yield();
+        return true;
+    }
+    // Afterwards connections are refused.
+    void stop()
+    {
+        if (m_thread.joinable()) {
+            m_server->stop();
+            m_thread.join();
+        }
+    }
+    quint16 port() const { return m_port; }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port)); }
+
+    void setTime(const Answer& answer)
+    {
+        std::lock_guard lock(m_mutex);
+        m_time = answer;
+    }
+    void setSignals(const Answer& answer)
+    {
+        std::lock_guard lock(m_mutex);
+        m_signals = answer;
+    }
+    int timeRequests() const { return std::lock_guard(m_mutex), m_timeRequests; }
+    int signalRequests() const { return std::lock_guard(m_mutex), m_signalRequests; }
+    QByteArray lastSignalTarget() const { return std::lock_guard(m_mutex), m_lastSignalTarget; }
+
+private:
+    std::unique_ptr<httplib::Server> m_server;
+    std::thread m_thread;
+    quint16 m_port = 0;
+    mutable std::mutex m_mutex;
+    Answer m_time;
+    Answer m_signals;
+    QByteArray m_lastSignalTarget;
+    int m_timeRequests = 0;
+    int m_signalRequests = 0;
+};
+
+} // namespace kelvo::test

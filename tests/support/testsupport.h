@@ -1,0 +1,177 @@
+#pragma once
+
+// Doubles for the platform layer, which never block, make a noise or read the
+// real clock, and a window under test built on them.
+
+#include "app/mainform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <optional>
+
+namespace kelvo::test {
+
+class FakeMessageBox final : public MessageBox {
+public:
+    void show(QWidget*, const QString& title, const QString& text) override
+    {
+        shown.append(title + QLatin1Char('|') + text);
+    }
+    QStringList shown;
+};
+
+class FakeBeep final : public Beep {
+public:
+    void beep() override { ++count; }
+    int count = 0;
+};
+
+class FakeClock final : public Clock {
+public:
+    QDateTime now() const override { return current; }
+    QDateTime current{QDate(2026, 3, 2), QTime(9, 0, 0)};
+};
+
+class FakeFileDialog final : public FileDialog {
+public:
+    QString chooseFile(QWidget*) override { return answer; }
+    QString answer;
+};
+
+class FakeTrayIcon final : public TrayIcon {
+public:
+    bool isAvailable() const override { return available; }
+    void add(const QIcon&, const QString&) override { shown = true; }
+    void remove() override { shown = false; }
+    bool isShown() const override { return shown; }
+    void setRestoreHandler(std::function<void()> handler) override { onRestore = handler; }
+    bool available = true;
+    bool shown = false;
+    std::function<void()> onRestore;
+};
+
+class FakeSoundPlayer final : public SoundPlayer {
+public:
+    bool play(const QString& fileName) override
+    {
+        played.append(fileName);
+        return accept;
+    }
+    QString installedAlarmFile() const override { return installed; }
+    QStringList played;
+    bool accept = true;
+    QString installed;
+};
+
+class FakeTimer final : public PeriodicTimer {
+public:
+    void start(int intervalMs, std::function<void()> onTick) override
+    {
+        m_interval = intervalMs;
+        m_onTick = std::move(onTick);
+    }
+    int interval() const override { return m_interval; }
+    bool isActive() const override { return bool(m_onTick); }
+    void fire() { m_onTick(); }
+
+private:
+    int m_interval = 0;
+    std::function<void()> m_onTick;
+};
+
+// A window started in a fresh folder of its own on the doubles, with real
+// HTTP transfers to `serviceUrl`. Its timers tick only when a test fires them.
+struct FormFixture {
+    explicit FormFixture(const QUrl& serviceUrl = QUrl(QStringLiteral("http://127.0.0.1:9")),
+                         TransferLimits limits = {})
+    {
+        QDir::setCurrent(folder.path());
+        Platform p;
+        p.messageBox = messageBox;
+        p.beep = beep;
+        p.clock = clock;
+        p.fileDialog = fileDialog;
+        p.trayIcon = tray;
+        p.sound = sound;
+        p.makeTimer = [this](QObject*) {
+            auto timer = std::make_unique<FakeTimer>();
+            timers.append(timer.get());
+            return timer;
+        };
+        p.makeTransfer = [this, limits] { return makeQtTransfer(&network, limits); };
+        form = std::make_unique<MainForm>(p, serviceUrl);
+    }
+    ~FormFixture()
+    {
+        form.reset();
+        QDir::setCurrent(QDir::tempPath());
+    }
+
+    QString path(const QString& name) const { return folder.filePath(name); }
+    QByteArray exported(const QString& name) const
+    {
+        QFile file(path(QStringLiteral("export/") + name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+    }
+
+    // The state an accepted login for `system` leaves, exporting into the
+    // folder "export" of the fixture.
+    void signIn(int system)
+    {
+        form->Form_Load();
+        QDir().mkpath(path(QStringLiteral("export")));
+        form->BoxPath->setText(path(QStringLiteral("export/")));
+        form->System = system;
+        form->User = QStringLiteral("ann");
+        form->Password = QStringLiteral("c$cba");
+        form->ShowMainPanel();
+        form->show();
+        messageBox->shown.clear(); // the first start's settings message
+    }
+    // Runs the event loop until no request of the window is under way.
+    bool waitUntilIdle()
+    {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (form->updateCycleWaiting() || form->InetLogin->stillExecuting()) {
+            if (elapsed.hasExpired(20000))
+                return false;
+            QTimer::singleShot(10, [] {});
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        return true;
+    }
+    // Lets the clock run for `seconds`, ticking the timers as they would tick
+    // and waiting for every cycle they start. False when a cycle never ends.
+    bool runFor(int seconds)
+    {
+        for (int i = 0; i < seconds; ++i) {
+            clock->current = clock->current.addSecs(1);
+            timers.at(0)->fire();
+            if (clock->current.time().second() % 10 == 0)
+                timers.at(1)->fire();
+            if (!waitUntilIdle())
+                return false;
+        }
+        return true;
+    }
+
+    QTemporaryDir folder;
+    std::shared_ptr<FakeMessageBox> messageBox = std::make_shared<FakeMessageBox>();
+    std::shared_ptr<FakeBeep> beep = std::make_shared<FakeBeep>();
+    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+    std::shared_ptr<FakeFileDialog> fileDialog = std::make_shared<FakeFileDialog>();
+    std::shared_ptr<FakeTrayIcon> tray = std::make_shared<FakeTrayIcon>();
+    std::shared_ptr<FakeSoundPlayer> sound = std::make_shared<FakeSoundPlayer>();
+    QNetworkAccessManager network;
+    QList<FakeTimer*> timers; // in the order the window made them: Timer, Timer_Check
+    std::unique_ptr<MainForm> form;
+};
+
+} // namespace kelvo::test
