@@ -2,10 +2,12 @@
 # The Debian package that `cpack -G DEB` makes of this build tree, checked
 # from outside and then started as its menu entry would start it:
 #   deb.sh <build-folder> <version> <qt-plugin-file>...
-# Run under xvfb-run. The package must hold exactly the installed files, and
-# its Depends must name the package of every library the program links and
-# of every piece it only loads at run time: the given Qt plugins, the
-# GStreamer elements that play the alarm sound and the window's fonts.
+# Run under xvfb-run. The package must hold exactly the installed files (and
+# nothing of the tests, tools, demo service or benchmark), with a menu entry
+# and AppStream metainfo that their validators accept, and icons of their
+# folders' sizes. Its Depends must name the package of every library the
+# program links and of every piece it only loads at run time: the given Qt
+# plugins, the GStreamer elements that play the alarm sound and the fonts.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=$1
@@ -37,12 +39,6 @@ deb="$work/out/kelvo-rozevid_${version}_${arch}.deb"
 [ -f "$deb" ] || fail "no $(basename "$deb"); cpack made: $(ls "$work/out")"
 
 field() { dpkg-deb -f "$deb" "$1"; }
-[ "$(field Package)" = kelvo-rozevid ] || fail "package name '$(field Package)'"
-[ "$(field Version)" = "$version" ] || fail "package version '$(field Version)', the project's is $version"
-[ "$(field Architecture)" = "$arch" ] || fail "architecture '$(field Architecture)'"
-for name in Section Maintainer Description; do
-  [ -n "$(field "$name")" ] || fail "no $name"
-done
 
 # Exactly the files `cmake --install` puts under /usr, nothing of the build.
 dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's#^\./usr/##' | sort >"$work/got"
@@ -77,6 +73,29 @@ needs() {
 
 dpkg -x "$deb" "$work/root"
 program="$work/root/usr/bin/kelvo-rozevid"
+# Qt Network and Multimedia are loaded with their modules, never at start.
+objdump -p "$program" | grep -E 'NEEDED +libQt6(Network|Multimedia)' &&
+  fail "the program links what its modules should load"
+
+id=org.kelvorozevid.KelvoRozevid
+entry="$work/root/usr/share/applications/$id.desktop"
+desktop-file-validate "$entry" || fail "desktop-file-validate rejects the menu entry"
+# The whole tree: the metainfo is valid and its launchable names the entry.
+appstreamcli validate-tree --no-net "$work/root" || fail "appstreamcli rejects the installed tree"
+# The entry starts the installed program by its name alone, so that PATH
+# finds it, in the home folder (no Path= key), filed under Office and Finance.
+mapfile -t command < <(desktop_command "$entry")
+[ "${command[*]}" = kelvo-rozevid ] || fail "Exec runs '${command[*]}', not the installed kelvo-rozevid"
+[ -z "$(desktop_key "$entry" Path)" ] || fail "the entry sets a start folder (Path=)"
+[[ ";$(desktop_key "$entry" Categories)" = *";Office;Finance;"* ]] || fail "the entry's categories"
+# Its icon in every size folder, a PNG of that size: a 16-pixel icon in the
+# 256 folder would be shown blurred.
+for png in "$work"/root/usr/share/icons/hicolor/*/apps/"$(desktop_key "$entry" Icon)".png; do
+  size=$(basename "$(dirname "$(dirname "$png")")")
+  [ "$(head -c 16 "$png" | tail -c 4)" = IHDR ] &&
+    [ "$(od -An -tu1 -j16 -N8 "$png" | awk '{ print $3*256+$4 "x" $7*256+$8 }')" = "$size" ] ||
+    fail "${png#"$work/root"} is not a PNG of $size"
+done
 
 # The modules, where the program looks for them: the folder compiled in,
 # relative to the program's own.
@@ -140,8 +159,6 @@ done
 
 # Start the extracted program as the menu entry says, in a fresh home
 # folder as a desktop launcher does, with nothing of this shell's settings.
-entry="$work/root/usr/share/applications/org.kelvorozevid.KelvoRozevid.desktop"
-mapfile -t command < <(desktop_command "$entry")
 home="$work/home"
 mkdir -p "$home"
 (cd "$home" && exec env -i HOME="$home" PATH="$work/root/usr/bin:/usr/bin:/bin" LANG=C.UTF-8 \
