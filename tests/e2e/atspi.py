@@ -3,14 +3,15 @@
 only through the accessibility bus (AT-SPI), finding controls by role and
 name.
 
-    atspi.py x11|wayland <client> <demo-service> <port> <artifacts-folder>
+    atspi.py x11|wayland <client> <demo-service> <port> <artifacts> [scale]
 
 Starts its own display (Xvfb, or weston's headless back end), a private
 session bus with the accessibility bus, the demo service and the client in
-an empty folder. Checks the first-start message and Config.dat, that every
-control has a name, the alert of a refused login, the login, the grid's cells
-and headers against the service and the export files, the notification of
-the positions, a quiet clock, and "Manual Update" after the service moved on.
+an empty folder, on a screen of the given scale. Checks the first-start
+message and Config.dat, the window's size, that every control has a name,
+the alert of a refused login, the login, the grid's cells and headers
+against the service and the export files, the notification of the
+positions, a quiet clock, and "Manual Update" after the service moved on.
 """
 import os
 import shutil
@@ -22,6 +23,7 @@ import urllib.parse
 import urllib.request
 
 mode, client, demo, port, artifacts = sys.argv[1:6]
+scale = int(sys.argv[6]) if len(sys.argv) > 6 else 1
 os.makedirs(artifacts, exist_ok=True)
 work = tempfile.mkdtemp()
 home, run = os.path.join(work, "home"), os.path.join(work, "run")
@@ -108,7 +110,8 @@ try:
           stdout=open(os.path.join(run, "demo.log"), "w"), stderr=subprocess.STDOUT)
     if not wait_for(10, lambda: "listening on" in open(os.path.join(run, "demo.log")).read()):
         fail("the demo service did not start")
-    start([client], cwd=run, env=dict(env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1"),
+    start([client], cwd=run, env=dict(env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                                      QT_SCALE_FACTOR=str(scale)),
           stdout=open(os.path.join(run, "client.log"), "w"), stderr=subprocess.STDOUT)
 
     events = []
@@ -226,6 +229,15 @@ try:
         fail(f"{what}: the grid {grid_rows()} is not the service's {service_signals()}")
 
     check_level("after the login")
+    # The window keeps its layout, its pixels grown by the screen's scale.
+    size = window.queryComponent().getSize()
+    if size != (598, 185):
+        fail(f"the window measures {size}, not 598x185")
+    if mode == "x11":
+        pixels = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", window.name,
+                                 "getwindowgeometry"], capture_output=True, text=True).stdout
+        if f"Geometry: {598 * scale}x{185 * scale}" not in pixels:
+            fail(f"at scale {scale} the window is not {598 * scale}x{185 * scale}: {pixels}")
     positions = "Positions: " + ", ".join(f"{t} {r[0]}" for t, r in zip(titles, grid_rows()))
     if not wait_for(10, lambda: ("object:state-changed:showing", "notification", positions, 1) in events):
         fail(f"no notification '{positions}'; events {events[-5:]}")

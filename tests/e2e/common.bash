@@ -54,11 +54,11 @@ start_client() {
   started $client_pid
 }
 
-# log_in <window> <scale> <screenshot>: logs in as a user would (user name,
-# Tab, password, Tab, pick the system, click Login), with a screenshot of
-# the filled-in login panel.
+# log_in <window> <screenshot>: logs in as a user would (user name, Tab,
+# password, Tab, pick the system, click Login), with a screenshot of the
+# filled-in login panel.
 log_in() {
-  local window=$1 scale=$2 shot=$3
+  local window=$1 shot=$2
   xdotool windowraise "$window" windowfocus --sync "$window"
   sleep 0.5
   xdotool type --delay 40 "demo"
@@ -67,5 +67,5 @@ log_in() {
   xdotool key Tab Down Down Down
   sleep 0.3
   import -window "$window" "$shot"
-  xdotool mousemove --window "$window" $((476 * scale)) $((144 * scale)) click 1
+  xdotool mousemove --window "$window" 476 144 click 1
 }

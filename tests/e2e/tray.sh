@@ -50,7 +50,7 @@ start_client "$work/run" client.log HOME="$work/run" TZ=UTC FAKETIME="@2026-01-0
   FAKETIME_DONT_FAKE_MONOTONIC=1 LD_PRELOAD="${preload# }"
 win=$(timeout 20 xdotool search --sync --name "Kelvo-Rozevid - Connecting you to profitable trading" | head -1) ||
   fail "the main window did not open"
-log_in "$win" 1 "$artifacts/login-panel.png"
+log_in "$win" "$artifacts/login-panel.png"
 wait_for 30 test -s Kelvo-Daily.csv || fail "no export file after the login"
 
 map_state() { xwininfo -id "$win" | sed -n 's/.*Map State: //p'; }

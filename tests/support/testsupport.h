@@ -17,8 +17,7 @@
 
 namespace kelvo::test {
 
-class FakeMessageBox final : public MessageBox {
-public:
+struct FakeMessageBox final : MessageBox {
     void show(QWidget*, const QString& title, const QString& text) override
     {
         shown.append(title + QLatin1Char('|') + text);
@@ -26,38 +25,31 @@ public:
     QStringList shown;
 };
 
-class FakeBeep final : public Beep {
-public:
+struct FakeBeep final : Beep {
     void beep() override { ++count; }
     int count = 0;
 };
 
-class FakeClock final : public Clock {
-public:
+struct FakeClock final : Clock {
     QDateTime now() const override { return current; }
     QDateTime current{QDate(2026, 3, 2), QTime(9, 0, 0)};
 };
 
-class FakeFileDialog final : public FileDialog {
-public:
-    QString chooseFile(QWidget*) override { return answer; }
-    QString answer;
+struct FakeFileDialog final : FileDialog {
+    QString chooseFile(QWidget*) override { return {}; }
 };
 
-class FakeTrayIcon final : public TrayIcon {
-public:
+struct FakeTrayIcon final : TrayIcon {
     bool isAvailable() const override { return available; }
     void add(const QIcon&, const QString&) override { shown = true; }
     void remove() override { shown = false; }
     bool isShown() const override { return shown; }
-    void setRestoreHandler(std::function<void()> handler) override { onRestore = handler; }
+    void setRestoreHandler(std::function<void()>) override {}
     bool available = true;
     bool shown = false;
-    std::function<void()> onRestore;
 };
 
-class FakeSoundPlayer final : public SoundPlayer {
-public:
+struct FakeSoundPlayer final : SoundPlayer {
     bool play(const QString& fileName) override
     {
         played.append(fileName);
@@ -69,19 +61,11 @@ public:
     QString installed;
 };
 
-class FakeTimer final : public PeriodicTimer {
-public:
-    void start(int intervalMs, std::function<void()> onTick) override
-    {
-        m_interval = intervalMs;
-        m_onTick = std::move(onTick);
-    }
-    int interval() const override { return m_interval; }
+struct FakeTimer final : PeriodicTimer {
+    void start(int, std::function<void()> onTick) override { m_onTick = std::move(onTick); }
+    int interval() const override { return 0; }
     bool isActive() const override { return bool(m_onTick); }
     void fire() { m_onTick(); }
-
-private:
-    int m_interval = 0;
     std::function<void()> m_onTick;
 };
 
@@ -92,20 +76,15 @@ struct FormFixture {
                          TransferLimits limits = {})
     {
         QDir::setCurrent(folder.path());
-        Platform p;
-        p.messageBox = messageBox;
-        p.beep = beep;
-        p.clock = clock;
-        p.fileDialog = fileDialog;
-        p.trayIcon = tray;
-        p.sound = sound;
-        p.makeTimer = [this](QObject*) {
-            auto timer = std::make_unique<FakeTimer>();
-            timers.append(timer.get());
-            return timer;
+        const auto makeTimer = [this](QObject*) {
+            timers.append(new FakeTimer);
+            return std::unique_ptr<PeriodicTimer>(timers.last());
         };
-        p.makeTransfer = [this, limits] { return makeQtTransfer(&network, limits); };
-        form = std::make_unique<MainForm>(p, serviceUrl);
+        const auto makeTransfer = [this, limits] { return makeQtTransfer(&network, limits); };
+        form = std::make_unique<MainForm>(Platform{messageBox, beep, clock,
+                                                   std::make_shared<FakeFileDialog>(), tray, sound,
+                                                   makeTimer, makeTransfer},
+                                          serviceUrl);
     }
     ~FormFixture()
     {
@@ -166,7 +145,6 @@ struct FormFixture {
     std::shared_ptr<FakeMessageBox> messageBox = std::make_shared<FakeMessageBox>();
     std::shared_ptr<FakeBeep> beep = std::make_shared<FakeBeep>();
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
-    std::shared_ptr<FakeFileDialog> fileDialog = std::make_shared<FakeFileDialog>();
     std::shared_ptr<FakeTrayIcon> tray = std::make_shared<FakeTrayIcon>();
     std::shared_ptr<FakeSoundPlayer> sound = std::make_shared<FakeSoundPlayer>();
     QNetworkAccessManager network;
