@@ -11,10 +11,6 @@ using kelvo::fuzz::require;
 
 namespace {
 
-const char* const kZoneList[] = {"+12", "+11", "+10", "+09", "+08", "+07", "+06", "+05", "+04",
-                                 "+03", "+02", "+01", "+0",  "-01", "-02", "-03", "-04", "-05",
-                                 "-06", "-07", "-08", "-09", "-10", "-11", "-12"};
-
 // The hour, minutes and seconds of a text starting with a valid "HH:MM:SS".
 struct Clock {
     int hour = -1;
@@ -43,8 +39,8 @@ void checkReply(const QString& reply)
     const Clock service = clockAtStart(reply);
     require(valid == (service.hour >= 0));
 
-    for (const char* text : kZoneList) {
-        const QString entry = QString::fromLatin1(text);
+    for (int offset = -12; offset <= 12; ++offset) {
+        const QString entry = offset ? QString::asprintf("%+03d", offset) : QStringLiteral("+0");
         const QString shown = schedule::convertToZone(reply, entry);
         checkShown(shown);
         if (!valid)

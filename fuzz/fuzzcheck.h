@@ -1,12 +1,10 @@
 #pragma once
 
-// What every fuzz target shares: a check that stops the run the moment an
+// What the fuzz targets share: a check that stops the run the moment an
 // invariant breaks, and the two ways a reply's bytes may be read as text.
 
 #include <QByteArray>
 #include <QString>
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 
 namespace kelvo::fuzz {
@@ -22,7 +20,6 @@ inline QByteArray bytesOf(const uint8_t* data, size_t size)
     return QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
 }
 
-// Runs `check` on the bytes read as UTF-8 and as Latin-1.
 template <typename Check> void forBothDecodings(const QByteArray& bytes, Check check)
 {
     check(QString::fromUtf8(bytes));

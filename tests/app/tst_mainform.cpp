@@ -1,7 +1,7 @@
 // One session through the window's handlers, against a real HTTP server:
 // login, signals into the grid and the export files, a change of positions
 // bringing the window back with the alarm, a failed export shown in the
-// window, and the settings.
+// window, and saving the settings.
 
 #include "testserver.h"
 #include "testsupport.h"
@@ -106,10 +106,6 @@ void TestMainForm::session()
     QCOMPARE(config.readAll(), "Path=" + QFile::encodeName(f.path(QStringLiteral("export"))) +
                                    "\r\nTimezone=GMT-03\r\n");
 
-    // Without a notification area the window is minimised, never hidden.
-    f.tray->available = false;
-    form.ButMinimize_Click();
-    QVERIFY(form.isVisible() && form.isMinimized() && !f.tray->shown);
     QVERIFY(f.messageBox->shown.isEmpty());
 }
 

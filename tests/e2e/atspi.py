@@ -5,13 +5,11 @@ name.
 
     atspi.py x11|wayland <client> <demo-service> <port> <artifacts> [scale]
 
-Starts its own display (Xvfb, or weston's headless back end), a private
-session bus with the accessibility bus, the demo service and the client in
-an empty folder, on a screen of the given scale. Checks the first-start
-message and Config.dat, the window's size, that every control has a name,
-the alert of a refused login, the login, the grid's cells and headers
-against the service and the export files, the notification of the
-positions, a quiet clock, and "Manual Update" after the service moved on.
+Starts its own display (Xvfb at the given scale, or weston's headless back
+end), session and accessibility buses, the demo service and the client in an
+empty folder. Checks the first start, the window's size, every control's
+name, the alert of a refused login, the grid against the service and the
+export files, the positions' notification, a quiet clock and Manual Update.
 """
 import os
 import shutil
