@@ -8,7 +8,6 @@
 #include <QTest>
 
 using namespace kelvo;
-using Files = QMap<QString, QByteArray>;
 
 class TestService : public QObject {
     Q_OBJECT
@@ -132,58 +131,46 @@ void TestService::exportFiles_data()
 {
     QTest::addColumn<int>("system");
     QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<Files>("after");
-    const QString daily = QString::fromLatin1(exporting::kDailyFile);
-    const QString hourly = QString::fromLatin1(exporting::kHourlyFile);
-    const QByteArray old = "Flat,2026-12-01,10:00,1.0001,09:00:00\r\n";
-    QTest::newRow("daily") << 1 << QByteArray("Long,2026-12-04,14:00,1.0842")
-                           << Files{{daily, "Long,2026-12-04,14:00,1.0842,15:05:00\r\n"},
-                                    {hourly, old}};
-    QTest::newRow("hourly") << 2 << QByteArray("Long,d1,t1,1.1,Short,d2,t2,2.2")
-                            << Files{{daily, old}, {hourly, "Long,d1,t1,1.1,15:05:00\r\n"}};
-    QTest::newRow("both: daily from field 9")
-        << 3 << QByteArray("H,d1,t1,1.1,F,d2,t2,2.2,D,d3,t3,3.3")
-        << Files{{daily, "D,d3,t3,3.3,15:05:00\r\n"}, {hourly, "H,d1,t1,1.1,15:05:00\r\n"}};
-    QTest::newRow("both, eight fields")
-        << 3 << QByteArray("H,d1,t1,1.1,F,d2,t2,2.2")
-        << Files{{daily, old}, {hourly, "H,d1,t1,1.1,15:05:00\r\n"}};
-    QTest::newRow("short row") << 1 << QByteArray("Long,2026-12-04")
-                               << Files{{daily, old}, {hourly, old}};
-    QTest::newRow("empty fields") << 1 << QByteArray(",,,")
-                                  << Files{{daily, ",,,,15:05:00\r\n"}, {hourly, old}};
-    QTest::newRow("UTF-8") << 1 << QStringLiteral("Länge,4. Dez,14:00,1€").toUtf8()
-                           << Files{{daily,
-                                     QStringLiteral("Länge,4. Dez,14:00,1€,15:05:00\r\n").toUtf8()},
-                                    {hourly, old}};
-    QTest::newRow("not UTF-8: byte for byte") << 1
-                                              << QByteArray("L\xe4nge,d,t,\xa3"
-                                                            "1")
-                                              << Files{{daily, "L\xe4nge,d,t,\xa3"
-                                                               "1,15:05:00\r\n"},
-                                                       {hourly, old}};
+    QTest::addColumn<QByteArray>("daily"); // empty: as it was
+    QTest::addColumn<QByteArray>("hourly");
+    const auto row = [](const char* name, int system, const QByteArray& reply, const char* daily,
+                        const char* hourly = "") {
+        QTest::newRow(name) << system << reply << QByteArray(daily) << QByteArray(hourly);
+    };
+    row("daily", 1, "Long,2026-12-04,14:00,1.0842", "Long,2026-12-04,14:00,1.0842,15:05:00\r\n");
+    row("hourly", 2, "Long,d1,t1,1.1,Short,d2,t2,2.2", "", "Long,d1,t1,1.1,15:05:00\r\n");
+    row("both: daily from field 9", 3, "H,d1,t1,1.1,F,d2,t2,2.2,D,d3,t3,3.3",
+        "D,d3,t3,3.3,15:05:00\r\n", "H,d1,t1,1.1,15:05:00\r\n");
+    row("both, eight fields", 3, "H,d1,t1,1.1,F,d2,t2,2.2", "", "H,d1,t1,1.1,15:05:00\r\n");
+    row("short row", 1, "Long,2026-12-04", "");
+    row("empty fields", 1, ",,,", ",,,,15:05:00\r\n");
+    row("UTF-8", 1, "L\xc3\xa4nge,d,t,1\xe2\x82\xac",
+        "L\xc3\xa4nge,d,t,1\xe2\x82\xac,15:05:00\r\n");
+    row("not UTF-8: byte for byte", 1, "L\xe4nge,d,t,\xa3", "L\xe4nge,d,t,\xa3,15:05:00\r\n");
 }
 
 void TestService::exportFiles()
 {
     QFETCH(int, system);
     QFETCH(QByteArray, reply);
-    QFETCH(Files, after);
+    QFETCH(QByteArray, daily);
+    QFETCH(QByteArray, hourly);
+    const QByteArray old = "Flat,2026-12-01,10:00,1.0001,09:00:00\r\n";
     QTemporaryDir dir;
-    for (const char* name : {exporting::kDailyFile, exporting::kHourlyFile}) {
-        QFile file(dir.filePath(QString::fromLatin1(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("Flat,2026-12-01,10:00,1.0001,09:00:00\r\n");
+    QFile files[] = {QFile(dir.filePath(QString::fromLatin1(exporting::kDailyFile))),
+                     QFile(dir.filePath(QString::fromLatin1(exporting::kHourlyFile)))};
+    for (QFile& file : files) {
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+        file.close();
     }
     const ReplyText text = decodeReplyBody(reply);
     exporting::writeExports(dir.path(), system, protocol::splitSignalReply(text),
                             QStringLiteral("15:05:00"), text.encoding());
-    Files files;
-    for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden)) {
-        QFile file(dir.filePath(name));
+    for (QFile& file : files)
         QVERIFY(file.open(QIODevice::ReadOnly));
-        files.insert(name, file.readAll());
-    }
-    QCOMPARE(files, after);
+    QCOMPARE(files[0].readAll(), daily.isEmpty() ? old : daily);
+    QCOMPARE(files[1].readAll(), hourly.isEmpty() ? old : hourly);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 QTEST_APPLESS_MAIN(TestService)
