@@ -141,13 +141,13 @@ try:
 
     # First start in an empty folder: the missing-settings message comes first.
     box = []
-    wait_for(20, lambda: program() and box.append(
+    wait_for(60, lambda: program() and box.append(
         find(program(), "alert", "Kelvo-Rozevid - Error while reading the configuration file"))
         or (box and box[-1]))
     if not box or not box[-1]:
         fail("no message about the missing settings file")
     press(find(box[-1], "push button", "OK"))
-    wait_for(5, lambda: os.path.exists(os.path.join(run, "Config.dat")))
+    wait_for(15, lambda: os.path.exists(os.path.join(run, "Config.dat")))
     if open(os.path.join(run, "Config.dat"), "rb").read() != f"Path={home}/\r\nTimezone=GMT+0\r\n".encode():
         fail("Config.dat does not hold the default settings")
 
@@ -175,14 +175,14 @@ try:
         find(window, "text", "Username").queryEditableText().setTextContents("demo")
         find(window, "password text", "Password").queryEditableText().setTextContents(password)
         login = find(window, "push button", "Login")
-        if not wait_for(5, lambda: login.getState().contains(pyatspi.STATE_ENABLED)):
+        if not wait_for(15, lambda: login.getState().contains(pyatspi.STATE_ENABLED)):
             fail("Login is not enabled with all three fields filled in")
         press(login)
 
     # A refused login is read out as an alert.
     error = "The username or password are wrong, or you don't have access to that kind of trading system."
     log_in("wrong")
-    if not wait_for(10, lambda: ("object:state-changed:showing", "alert", error, 1) in events):
+    if not wait_for(30, lambda: ("object:state-changed:showing", "alert", error, 1) in events):
         fail(f"no alert of the refused login; events {events[-5:]}")
 
     log_in("demo123")
@@ -237,7 +237,7 @@ try:
         if f"Geometry: {598 * scale}x{185 * scale}" not in pixels:
             fail(f"at scale {scale} the window is not {598 * scale}x{185 * scale}: {pixels}")
     positions = "Positions: " + ", ".join(f"{t} {r[0]}" for t, r in zip(titles, grid_rows()))
-    if not wait_for(10, lambda: ("object:state-changed:showing", "notification", positions, 1) in events):
+    if not wait_for(30, lambda: ("object:state-changed:showing", "notification", positions, 1) in events):
         fail(f"no notification '{positions}'; events {events[-5:]}")
 
     # The running clock stays quiet: at most a new name at a new minute.
@@ -249,10 +249,10 @@ try:
 
     first = open(daily, "rb").read() + open(hourly, "rb").read()
     moved_from = ask("a=1")
-    if not wait_for(20, lambda: ask("a=1") != moved_from):
+    if not wait_for(30, lambda: ask("a=1") != moved_from):
         fail("the demo service's data did not move on")
     press(find(window, "push button", "Manual Update"))
-    if not wait_for(20, lambda: open(daily, "rb").read() + open(hourly, "rb").read() != first):
+    if not wait_for(30, lambda: open(daily, "rb").read() + open(hourly, "rb").read() != first):
         fail("Manual Update did not rewrite the export files")
     check_level("after Manual Update")
     print(f"atspi ({mode}): names, alert, login, grid, files, notification and Manual Update checked")
