@@ -38,15 +38,13 @@ arch=$(dpkg --print-architecture)
 deb="$work/out/kelvo-rozevid_${version}_${arch}.deb"
 [ -f "$deb" ] || fail "no $(basename "$deb"); cpack made: $(ls "$work/out")"
 
-field() { dpkg-deb -f "$deb" "$1"; }
-
 # Exactly the files `cmake --install` puts under /usr, nothing of the build.
 dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's#^\./usr/##' | sort >"$work/got"
 sort "$here/installed-files.txt" >"$work/want"
 diff -u "$work/want" "$work/got" || fail "the package's files differ from installed-files.txt"
 
 # The package names in Depends, alternatives and versions aside.
-depends=$(field Depends | tr ',|' '\n' | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | sort -u)
+depends=$(dpkg-deb -f "$deb" Depends | tr ',|' '\n' | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | sort -u)
 
 # owners <file>: the packages that ship the file, by this machine's dpkg.
 # With /lib merged into /usr/lib, a package may list either spelling.

@@ -45,8 +45,6 @@ public:
             std::unique_lock lock(m_mutex);
             const Answer answer = isTime ? m_time : m_signals;
             ++(isTime ? m_timeRequests : m_signalRequests);
-            if (!isTime)
-                m_lastSignalTarget = QByteArray::fromStdString(request.target);
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
             response.status = answer.status;
@@ -92,7 +90,6 @@ public:
     }
     int timeRequests() const { return std::lock_guard(m_mutex), m_timeRequests; }
     int signalRequests() const { return std::lock_guard(m_mutex), m_signalRequests; }
-    QByteArray lastSignalTarget() const { return std::lock_guard(m_mutex), m_lastSignalTarget; }
 
 private:
     std::unique_ptr<httplib::Server> m_server;
@@ -101,7 +98,6 @@ private:
     mutable std::mutex m_mutex;
     Answer m_time;
     Answer m_signals;
-    QByteArray m_lastSignalTarget;
     int m_timeRequests = 0;
     int m_signalRequests = 0;
 };
