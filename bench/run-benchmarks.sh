@@ -40,7 +40,7 @@ fi
 # -a alone starts every search at display 99, and two runs that start at
 # once may both pick it; starting from a number of this process's own
 # keeps them apart.
-xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1280x1024x24 -nolisten tcp" \
+xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" \
   python3 "$root/bench/benchmarks.py" --client "$client" \
   --bare "$build/bench/kelvo-bare-window" --demo "$build/demo/kelvo-demo-service" \
   --port "$port" --alarm "$build/Alarm.wav" --build-type "${build_type:-default}" \

@@ -138,7 +138,7 @@ step=$SECONDS
 echo "== starting the installed program as a user, as its menu entry does"
 chroot "$root" useradd --create-home --shell /bin/bash trader
 home="$root/home/trader"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$base/display" >"$base/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$base/display" >"$base/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 50); do
   [ -s "$base/display" ] && break

@@ -11,6 +11,7 @@ empty folder. Checks the first start, the window's size, every control's
 name, the alert of a refused login, the grid against the service and the
 export files, the positions' notification, a quiet clock and Manual Update.
 """
+import atexit
 import os
 import shutil
 import subprocess
@@ -34,6 +35,19 @@ def start(args, **kw):
     proc = subprocess.Popen(args, **kw)
     started.append(proc)
     return proc
+
+
+@atexit.register
+def stop_all():
+    """Ends them gently, so that Xvfb and weston take their sockets along."""
+    while started:
+        proc = started.pop()
+        proc.terminate()
+        try:
+            proc.wait(5)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
 
 
 def fail(message):
@@ -64,10 +78,16 @@ env.pop("DISPLAY", None)
 env.pop("WAYLAND_DISPLAY", None)
 if mode == "x11":
     r, w = os.pipe()
-    start(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-          pass_fds=(w,), stderr=subprocess.DEVNULL)
+    # -noreset: the server would reset when its last client leaves (xprop
+    # below, the accessibility bus setting its root property), and refuse
+    # the client meanwhile.
+    start(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+           "-noreset"],
+          pass_fds=(w,), stderr=open(os.path.join(run, "xvfb.log"), "w"))
     os.close(w)
     env["DISPLAY"] = ":" + os.read(r, 64).decode().strip()
+    if subprocess.run(["xprop", "-root"], env=env, capture_output=True).returncode:
+        fail(f"Xvfb on {env['DISPLAY']} takes no connections")
 else:
     env["XDG_RUNTIME_DIR"] = os.path.join(work, "xdg")
     os.mkdir(env["XDG_RUNTIME_DIR"], 0o700)
@@ -260,10 +280,8 @@ finally:
     if mode == "x11" and "DISPLAY" in env:
         subprocess.run(["import", "-window", "root", os.path.join(artifacts, "atspi-last.png")],
                        stderr=subprocess.DEVNULL)
-    for proc in reversed(started):
-        proc.kill()
-        proc.wait()
-    for log in ("client.log", "demo.log", "weston.log"):
+    stop_all()
+    for log in ("client.log", "demo.log", "weston.log", "xvfb.log"):
         if os.path.exists(os.path.join(run, log)):
             shutil.copy(os.path.join(run, log), os.path.join(artifacts, f"{mode}-{log}"))
     shutil.rmtree(work, ignore_errors=True)
