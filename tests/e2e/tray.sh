@@ -9,9 +9,42 @@
 #         double click restores the window.
 # wm:     openbox and no tray; the window is minimised, and a change of
 #         positions brings it back.
+set -euo pipefail
 kind=$1 client=$2 demo=$3 port=$4 artifacts=$5/tray-$1
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/common.bash"
+
+# A scratch folder; at exit every process started through started() is
+# stopped and the logs of $work/run are kept.
+mkdir -p "$artifacts"
+work=$(mktemp -d)
+mkdir -p "$work/run"
+started_pids=()
+started() { started_pids+=("$1"); }
+cleanup() {
+  local pid
+  for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  cp "$work"/run/*.log "$artifacts"/ 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  import -window root "$artifacts/failure.png" 2>/dev/null || true
+  exit 1
+}
+
+wait_for() { # wait_for <seconds> <command...>
+  local limit=$1
+  shift
+  local end=$((SECONDS + limit))
+  until "$@"; do
+    [ $SECONDS -lt $end ] || return 1
+    sleep 0.2
+  done
+}
+
 cd "$work/run"
 
 # A session bus of the test's own, which starts nothing on demand.
@@ -39,18 +72,36 @@ wm)
   ;;
 esac
 
-start_demo --period 60 --manual
+if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+  fail "port $port is taken; configure with -DKELVO_E2E_PORT=<free port>"
+fi
+"$demo" --port "$port" --period 60 --manual >demo.log 2>&1 &
+demo_pid=$!
+started $demo_pid
+wait_for 10 grep -qs "listening on" demo.log || fail "demo service did not start"
 # Off GMT every check fetches the signals, and in minutes 58 and 59 of an
 # hour a check falls due at each tick of the check timer.
 printf 'Path=%s/\r\nTimezone=GMT+01\r\n' "$work/run" >Config.dat
 # The clock is set by libfaketime, preloaded after the AddressSanitizer's
 # runtime where the client has one, which must come first.
 preload="$(ldd "$client" | awk '/libasan/ { print $3 }') $(echo /usr/lib/*/faketime/libfaketime.so.1)"
-start_client "$work/run" client.log HOME="$work/run" TZ=UTC FAKETIME="@2026-01-05 10:58:00" \
-  FAKETIME_DONT_FAKE_MONOTONIC=1 LD_PRELOAD="${preload# }"
+(exec env HOME="$work/run" TZ=UTC FAKETIME="@2026-01-05 10:58:00" \
+  FAKETIME_DONT_FAKE_MONOTONIC=1 LD_PRELOAD="${preload# }" "$client") >client.log 2>&1 &
+client_pid=$!
+started $client_pid
 win=$(timeout 20 xdotool search --sync --name "Kelvo-Rozevid - Connecting you to profitable trading" | head -1) ||
   fail "the main window did not open"
-log_in "$win" "$artifacts/login-panel.png"
+# Logs in as a user would: user name, Tab, password, Tab, pick the system,
+# click Login.
+xdotool windowraise "$win" windowfocus --sync "$win"
+sleep 0.5
+xdotool type --delay 40 demo
+xdotool key Tab
+xdotool type --delay 40 demo123
+xdotool key Tab Down Down Down
+sleep 0.3
+import -window "$win" "$artifacts/login-panel.png"
+xdotool mousemove --window "$win" 476 144 click 1
 wait_for 30 test -s Kelvo-Daily.csv || fail "no export file after the login"
 
 map_state() { xwininfo -id "$win" | sed -n 's/.*Map State: //p'; }
