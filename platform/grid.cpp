@@ -224,11 +224,8 @@ Qt::Alignment toQtAlignment(int flexAlignment)
 
 QtGrid::QtGrid(QWidget* parent) : QTableWidget(parent)
 {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(gridAccessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled);
+    // Installed once for all grids: Qt ignores a factory it already has.
+    QAccessible::installFactory(gridAccessibleFactory);
     horizontalHeader()->setVisible(false);
     verticalHeader()->setVisible(false);
     verticalHeader()->setMinimumSectionSize(1);

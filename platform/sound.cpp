@@ -23,11 +23,6 @@ QtSoundPlayer::QtSoundPlayer(QStringList moduleFolders) : m_moduleFolders(std::m
 
 QtSoundPlayer::~QtSoundPlayer() = default;
 
-QStringList QtSoundPlayer::defaultModuleFolders()
-{
-    return moduleFolders();
-}
-
 QString QtSoundPlayer::installedAlarmFile() const
 {
     return besideProgram(QLatin1String(kAlarmSoundRelativeDir) + QStringLiteral("/Alarm.wav"));

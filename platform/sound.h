@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/modules.h"
+
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -24,13 +26,12 @@ public:
 // every sound reports failure and the next one tries again.
 class QtSoundPlayer final : public SoundPlayer {
 public:
-    explicit QtSoundPlayer(QStringList moduleFolders = defaultModuleFolders());
+    // By default the modules are looked for beside the program (a build
+    // folder), then where installing puts them.
+    explicit QtSoundPlayer(QStringList moduleFolders = kelvo::moduleFolders());
     ~QtSoundPlayer() override;
     bool play(const QString& fileName) override;
     QString installedAlarmFile() const override;
-
-    // Beside the program (a build folder), then where installing puts it.
-    static QStringList defaultModuleFolders();
 
 private:
     bool loadBackend();

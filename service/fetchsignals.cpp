@@ -47,13 +47,11 @@ void MainForm::FetchSignals_Finished(const ReplyText& rawReply)
     if (CheckText->isChecked()) {
         const auto results = exporting::writeExports(BoxPath->text(), System, fields,
                                                      BoxLast->text(), rawReply.encoding());
-        for (const exporting::ExportResult& result : results) {
-            if (result.outcome == exporting::ExportResult::Failed)
-                qWarning().noquote() << "could not write" << result.path << ":" << result.error;
-        }
         // Shown in the window, never in a box: an unattended client must not
         // stop and wait for a click.
         if (const auto failure = exporting::exportFailure(results)) {
+            if (failure->failed)
+                qWarning().noquote() << "could not write" << failure->details;
             LabExportError->setToolTip(failure->details);
             LabExportError->setAccessibleDescription(failure->details);
             LabExportError->setVisible(failure->failed);

@@ -8,7 +8,6 @@
 #include "testserver.h"
 #include "testsupport.h"
 
-#include <QLabel>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>

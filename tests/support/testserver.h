@@ -7,7 +7,6 @@
 
 #include <QByteArray>
 #include <QUrl>
-#include <atomic>
 #include <httplib.h>
 #include <memory>
 #include <mutex>

@@ -13,7 +13,6 @@
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <optional>
 
 namespace kelvo::test {
 
@@ -40,12 +39,11 @@ struct FakeFileDialog final : FileDialog {
 };
 
 struct FakeTrayIcon final : TrayIcon {
-    bool isAvailable() const override { return available; }
+    bool isAvailable() const override { return true; }
     void add(const QIcon&, const QString&) override { shown = true; }
     void remove() override { shown = false; }
     bool isShown() const override { return shown; }
     void setRestoreHandler(std::function<void()>) override {}
-    bool available = true;
     bool shown = false;
 };
 
