@@ -20,7 +20,7 @@ while [ $# -gt 0 ]; do
 done
 
 if [ -z "$build" ]; then
-  "$root/scripts/install-deps.sh"
+  "$root/scripts/install-deps.sh" --tests
   build="$root/build-release"
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DKELVO_BUILD_TESTS=OFF -DKELVO_SERVICE_URL="http://127.0.0.1:$port" >/dev/null

@@ -31,7 +31,7 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 77
 fi
 for tool in debootstrap Xvfb xdotool xprop unshare; do
-  command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
+  command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh --tests installs it)"
 done
 
 # The Debian mirror this machine's apt uses for bookworm, from its sources

@@ -1,23 +1,39 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need.
+# Installs the Debian packages that are needed, by what they are needed for:
+#   scripts/install-deps.sh          building and running the program and the
+#                                    demo service, and making the .deb
+#   scripts/install-deps.sh --tests  that, and what the tests, the fuzzers and
+#                                    the benchmarks need besides
 # Idempotent: packages already present are left alone, and apt is not
 # touched at all when nothing is missing.
 set -euo pipefail
 
+# The program, the demo service and the package.
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6opengl6-dev
-  qt6-qpa-plugins qt6-gtk-platformtheme
+  qt6-qpa-plugins qt6-gtk-platformtheme qt6-wayland
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   libcpp-httplib-dev libssl-dev libfontconfig-dev
   fonts-comic-neue fonts-dejavu-core fonts-liberation
+  dpkg-dev
+)
+
+# The tests: displays, buses, desktop parts and the tools that drive them;
+# the sanitizers and fuzzers; the package checks.
+test_packages=(
   xvfb xauth xdotool x11-utils imagemagick
   dbus dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-dbus python3-gi gir1.2-atspi-2.0
-  weston qt6-wayland trayer openbox libfaketime
+  weston trayer openbox libfaketime faketime
   clang clang-format libclang-rt-14-dev llvm
-  python3 curl faketime
-  dpkg-dev fontconfig desktop-file-utils appstream debootstrap
+  python3 curl fontconfig desktop-file-utils appstream debootstrap
 )
+
+case ${1:-} in
+--tests) packages+=("${test_packages[@]}") ;;
+"") ;;
+*) echo "usage: $0 [--tests]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

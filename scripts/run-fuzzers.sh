@@ -15,7 +15,7 @@ if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ]; then
 fi
 targets=(fuzz_config fuzz_signals fuzz_timereply)
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" --tests
 
 build="$root/build-fuzz"
 artifacts="$build/artifacts"

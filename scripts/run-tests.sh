@@ -12,7 +12,7 @@ jobs=$(nproc)
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" --tests
 
 run_suite() { # run_suite <build-folder> <name> [cmake options...]
   local build=$1 name=$2
