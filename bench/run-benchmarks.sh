@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the client, the bare window and the demo service in Release and
-# measures start-up, memory, idle CPU and poll-to-export against their
-# baselines; writes docs/BENCHMARKS.md.
+# Builds the client, its baselines (the same-frame window and the empty one)
+# and the demo service in Release and measures start-up, memory, idle CPU,
+# wake-ups and poll-to-export against their baselines; writes
+# docs/BENCHMARKS.md.
 #   bench/run-benchmarks.sh [--runs N] [--idle-seconds S] [--build DIR] [--report FILE]
 # With --build DIR an existing build folder is used as it is (its client
 # must talk to 127.0.0.1:PORT, PORT given by KELVO_BENCH_PORT, default 18431).
@@ -25,7 +26,7 @@ if [ -z "$build" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DKELVO_BUILD_TESTS=OFF -DKELVO_SERVICE_URL="http://127.0.0.1:$port" >/dev/null
   cmake --build "$build" -j"$(nproc)" \
-    --target kelvo-rozevid kelvo-bare-window kelvo-demo-service alarm_wav
+    --target kelvo-rozevid kelvo-same-frame-window kelvo-bare-window kelvo-demo-service alarm_wav
   client="$build/kelvo-rozevid"
 else
   client="${KELVO_BENCH_CLIENT:-$build/kelvo-rozevid}"
@@ -42,6 +43,7 @@ fi
 # keeps them apart.
 xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" \
   python3 "$root/bench/benchmarks.py" --client "$client" \
-  --bare "$build/bench/kelvo-bare-window" --demo "$build/demo/kelvo-demo-service" \
+  --same-frame "$build/bench/kelvo-same-frame-window" --bare "$build/bench/kelvo-bare-window" \
+  --demo "$build/demo/kelvo-demo-service" \
   --port "$port" --alarm "$build/Alarm.wav" --build-type "${build_type:-default}" \
   --report "$report" "${args[@]}"

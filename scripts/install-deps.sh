@@ -16,7 +16,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   libcpp-httplib-dev libssl-dev libfontconfig-dev
   fonts-comic-neue fonts-dejavu-core fonts-liberation
-  dpkg-dev
+  dpkg-dev file
 )
 
 # The tests: displays, buses, desktop parts and the tools that drive them;
@@ -26,7 +26,7 @@ test_packages=(
   dbus dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-dbus python3-gi gir1.2-atspi-2.0
   weston trayer openbox libfaketime faketime
   clang clang-format libclang-rt-14-dev llvm
-  python3 curl fontconfig desktop-file-utils appstream debootstrap
+  python3 curl fontconfig desktop-file-utils appstream lintian debootstrap
 )
 
 case ${1:-} in

@@ -8,9 +8,11 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 port=8421
 
+# Only what the program and the demo need: no tests, whose tools are not
+# installed here.
 "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKELVO_SERVICE_URL="http://127.0.0.1:$port" >/dev/null
+  -DKELVO_BUILD_TESTS=OFF -DKELVO_BUILD_BENCH=OFF -DKELVO_SERVICE_URL="http://127.0.0.1:$port" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target kelvo-rozevid kelvo-demo-service alarm_wav
 
 run="$root/run"

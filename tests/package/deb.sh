@@ -2,12 +2,12 @@
 # The Debian package that `cpack -G DEB` makes of this build tree, checked
 # from outside and then started as its menu entry would start it:
 #   deb.sh <build-folder> <version> <qt-plugin-file>...
-# Run under xvfb-run. The package must hold exactly the installed files (and
-# nothing of the tests, tools, demo service or benchmark), with a menu entry
-# and AppStream metainfo that their validators accept, and icons of their
-# folders' sizes. Its Depends must name the package of every library the
-# program links and of every piece it only loads at run time: the given Qt
-# plugins, the GStreamer elements that play the alarm sound and the fonts.
+# Run under xvfb-run. The package must pass lintian with no error or warning
+# and hold exactly the installed files (nothing of the tests, tools, demo or
+# benchmark), with a menu entry and metainfo that their validators accept, and
+# icons of their folders' sizes. Its Depends must name once each the package
+# of every library the program links and of every piece it loads at run time
+# (the given Qt plugins, the alarm sound's GStreamer elements, the fonts).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=$1
@@ -27,24 +27,26 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
   fail "cpack failed: $(cat "$work/cpack.log")"
-arch=$(dpkg --print-architecture)
-deb="$work/out/kelvo-rozevid_${version}_${arch}.deb"
+deb="$work/out/kelvo-rozevid_${version}_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || fail "no $(basename "$deb"); cpack made: $(ls "$work/out")"
 
 # Exactly the files `cmake --install` puts under /usr, nothing of the build.
 dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's#^\./usr/##' | sort >"$work/got"
-sort "$here/installed-files.txt" >"$work/want"
+sed "s#<multiarch>#$(dpkg-architecture -qDEB_HOST_MULTIARCH)#" "$here/installed-files.txt" | sort >"$work/want"
 diff -u "$work/want" "$work/got" || fail "the package's files differ from installed-files.txt"
 
-# The package names in Depends, alternatives and versions aside.
-depends=$(dpkg-deb -f "$deb" Depends | tr ',|' '\n' | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | sort -u)
+lintian --fail-on error,warning "$deb" || fail "lintian finds errors or warnings in the package"
+# The package names in Depends, alternatives and versions aside; none twice.
+names=$(dpkg-deb -f "$deb" Depends | tr ',|' '\n' | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | sort)
+depends=$(uniq <<<"$names")
+[ "$names" = "$depends" ] || fail "Depends names $(uniq -d <<<"$names" | tr '\n' ' ')more than once"
+# Built for a service over https, it brings the certificates a minimal Debian lacks.
+cmake -S "$here/../.." -B "$work/tls" -DKELVO_BUILD_TESTS=OFF -DKELVO_SERVICE_URL=https://x.org >/dev/null 2>&1 &&
+  grep -q 'PACKAGE_DEPENDS ".*ca-certificates' "$work/tls/CPackConfig.cmake" || fail "https, no ca-certificates"
 
 # owners <file>: the packages that ship the file, by this machine's dpkg.
 # With /lib merged into /usr/lib, a package may list either spelling.
