@@ -98,6 +98,8 @@ public:
     // True while an update cycle waits for the service's time or signals.
     bool updateCycleWaiting() const;
     QString configPath() const;
+    // The notification-area icon's tip.
+    QString trayTip() const;
 
 public slots:
     // Start-up and shutdown.
@@ -111,6 +113,9 @@ public slots:
     void RemoveTrayIcon();
     void ButMinimize_Click();
     void RestoreFromTray();
+    // Another start of the program in this folder asks for the window: it
+    // comes back as from the notification area, in front.
+    void ShowAgain();
 
     // Login.
     void UpdateLoginButton();

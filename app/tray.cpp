@@ -1,11 +1,20 @@
 #include "app/mainform.h"
 
+#include <QApplication>
+
 namespace kelvo {
+
+QString MainForm::trayTip() const
+{
+    // A StatusNotifierItem host reports one click, and nothing else.
+    return m_platform.trayIcon->host() == TrayIcon::Host::StatusNotifier
+               ? QStringLiteral("Kelvo-Rozevid - click to restore")
+               : QStringLiteral("Kelvo-Rozevid - double click to restore");
+}
 
 void MainForm::AddTrayIcon()
 {
-    m_platform.trayIcon->add(windowIcon(),
-                             QStringLiteral("Kelvo-Rozevid - double click to restore"));
+    m_platform.trayIcon->add(windowIcon(), trayTip());
 }
 
 void MainForm::RemoveTrayIcon()
@@ -15,8 +24,10 @@ void MainForm::RemoveTrayIcon()
 
 void MainForm::ButMinimize_Click()
 {
-    if (m_platform.trayIcon->isAvailable()) {
-        AddTrayIcon();
+    // The notification area is looked for at each click: one that started
+    // since the last is used.
+    AddTrayIcon();
+    if (m_platform.trayIcon->isShown()) {
         hide();
     } else {
         // Without a notification area a hidden window could not be brought
@@ -35,6 +46,16 @@ void MainForm::RestoreFromTray()
         raise();
         activateWindow();
     }
+}
+
+void MainForm::ShowAgain()
+{
+    RestoreFromTray();
+    raise();
+    activateWindow();
+    // Where the desktop keeps the focus from a program that asks for it, the
+    // window is marked as wanting attention instead.
+    QApplication::alert(this);
 }
 
 } // namespace kelvo
