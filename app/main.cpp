@@ -9,31 +9,6 @@
 #include <fontconfig/fontconfig.h>
 #include <thread>
 
-namespace {
-
-// Runs a step once the window has drawn itself for the first time, so that
-// it costs the start-up nothing.
-class AfterFirstPaint final : public QObject {
-public:
-    AfterFirstPaint(QWidget* window, std::function<void()> step) : m_step(std::move(step))
-    {
-        window->installEventFilter(this);
-    }
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            watched->removeEventFilter(this);
-            QTimer::singleShot(0, this, m_step);
-        }
-        return false;
-    }
-
-private:
-    std::function<void()> m_step;
-};
-
-} // namespace
-
 int main(int argc, char* argv[])
 {
     // Reading the system's font configuration is the largest single cost of
@@ -43,18 +18,21 @@ int main(int argc, char* argv[])
     std::thread fontConfiguration([] { FcInit(); });
     QApplication app(argc, argv);
     // One program per start folder: a second start brings the first one's
-    // window back and leaves, before it has a window of its own. (The lock
-    // is taken while the font thread still runs.)
+    // window back and leaves, before it has a window of its own. Taking the
+    // lock waits for the disk: that goes beside the rest of the start-up, on
+    // a thread of its own (started once the application has made this thread
+    // Qt's main one).
     kelvo::InstanceGuard guard(QDir::currentPath());
-    if (!guard.claim()) {
-        fontConfiguration.join();
-        return guard.wakeRunning() ? 0 : 1;
-    }
-    // The thread takes longer than the application's set-up; the wait goes
-    // to decoding the window's background, which its first paint then finds
-    // ready.
+    bool first = true;
+    std::thread claim([&] { first = guard.claim(); });
+    // The font thread takes longer than the application's set-up; the wait
+    // goes to decoding the window's background, which its first paint then
+    // finds ready.
     const QPixmap background = kelvo::MainForm::backgroundPicture(app.devicePixelRatio());
     fontConfiguration.join();
+    claim.join();
+    if (!first)
+        return guard.wakeRunning() ? 0 : 1;
     QApplication::setApplicationName(QStringLiteral("Kelvo-Rozevid"));
     QApplication::setApplicationVersion(QString::fromLatin1(kelvo::kVersion));
     // The name of the installed menu entry (packaging/), so that the desktop
@@ -69,7 +47,10 @@ int main(int argc, char* argv[])
     QObject::connect(&form, &kelvo::MainForm::exitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     form.Form_Load();
-    AfterFirstPaint listen(&form, [&] { guard.listen([&] { form.ShowAgain(); }); });
     form.show();
+    // Later starts in this folder are heard from a second on: loading Qt
+    // Network for that then costs the window's first picture nothing, and a
+    // start meanwhile waits for it.
+    QTimer::singleShot(1000, &form, [&] { guard.listen([&] { form.ShowAgain(); }); });
     return QApplication::exec();
 }

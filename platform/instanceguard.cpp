@@ -43,19 +43,18 @@ std::unique_ptr<InstanceChannel> makeChannel()
 
 } // namespace
 
-InstanceGuard::InstanceGuard(const QString& folder)
-    : m_name(instanceName(folder)), m_lock(m_name + QStringLiteral(".lock"))
-{
-    // Held for as long as the program runs: only the death of its holder
-    // frees it, never its age.
-    m_lock.setStaleLockTime(0);
-}
+InstanceGuard::InstanceGuard(QString folder) : m_folder(std::move(folder)) {}
 
 InstanceGuard::~InstanceGuard() = default;
 
 bool InstanceGuard::claim()
 {
-    return m_lock.tryLock(0) || m_lock.error() != QLockFile::LockFailedError;
+    m_name = instanceName(m_folder);
+    m_lock = std::make_unique<QLockFile>(m_name + QStringLiteral(".lock"));
+    // Held for as long as the program runs: only the death of its holder
+    // frees it, never its age.
+    m_lock->setStaleLockTime(0);
+    return m_lock->tryLock(0) || m_lock->error() != QLockFile::LockFailedError;
 }
 
 bool InstanceGuard::wakeRunning()
@@ -72,7 +71,7 @@ bool InstanceGuard::wakeRunning()
 
 void InstanceGuard::listen(std::function<void()> onAnotherStart)
 {
-    if (!m_lock.isLocked() || m_channel)
+    if (!m_lock || !m_lock->isLocked() || m_channel)
         return;
     m_channel = makeChannel();
     if (m_channel && !m_channel->listen(m_name, std::move(onAnotherStart)))

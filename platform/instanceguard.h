@@ -15,11 +15,12 @@ class InstanceChannel;
 // leaves to the next start, and listens on a local socket for later starts.
 class InstanceGuard {
 public:
-    explicit InstanceGuard(const QString& folder);
+    explicit InstanceGuard(QString folder);
     ~InstanceGuard();
 
     // True when this process is to be the folder's program: it took the lock,
-    // or no lock can be kept here at all. Needs nothing but Qt Core.
+    // or no lock can be kept here at all. Needs nothing but Qt Core, and may
+    // run on a thread of its own.
     bool claim();
     // Has the folder's program bring its window back, waiting while that
     // program is still starting; true once it has.
@@ -29,8 +30,9 @@ public:
     void listen(std::function<void()> onAnotherStart);
 
 private:
+    QString m_folder;
     QString m_name; // the socket's; the lock file's with ".lock"
-    QLockFile m_lock;
+    std::unique_ptr<QLockFile> m_lock;
     std::unique_ptr<InstanceChannel> m_channel;
 };
 

@@ -62,9 +62,9 @@ late-host#platform/trayicon_linux.cpp#s/StatusNotifierItem::hostRegistered\(\)\)
 sni-tip#app/tray.cpp#s/"Kelvo-Rozevid - click to restore"/"Kelvo-Rozevid - double click to restore"/#the tip on a StatusNotifierItem host says one click restores
 sni-lost#platform/statusnotifieritem.cpp#s/connect\(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, \[this\] \{ lose\(\); \}\);//#the window comes back when the StatusNotifierItem host goes
 xembed-lost#platform/trayicon_linux.cpp#s/\(event->response_type & 0x7f\) == m_changeEvent/false/#the window comes back when the XEmbed tray goes
-one-instance#platform/instanceguard.cpp#s/return m_lock\.tryLock\(0\) \|\|/return true ||/#a second start in the folder hands over to the running program
+one-instance#platform/instanceguard.cpp#s/return m_lock->tryLock\(0\) \|\|/return true ||/#a second start in the folder hands over to the running program
 per-folder#platform/instanceguard.cpp#s/hash\(path\.toUtf8\(\)/hash(QByteArray()/#each start folder has a program of its own
-dead-lock#platform/instanceguard.cpp#s/return m_lock\.tryLock\(0\) \|\|/if (QFileInfo::exists(m_lock.fileName())) return false; return m_lock.tryLock(0) ||/#the lock of a program that died does not stop the next start
+dead-lock#platform/instanceguard.cpp#s/return m_lock->tryLock\(0\) \|\|/if (QFileInfo::exists(m_lock->fileName())) return false; return m_lock->tryLock(0) ||/#the lock of a program that died does not stop the next start
 show-again#app/tray.cpp#s/(void MainForm::ShowAgain\(\)\n\{\n)    RestoreFromTray\(\);\n/$1/#a second start brings the hidden window back
 in-front#app/tray.cpp#s/(ShowAgain\(\)\n\{\n    RestoreFromTray\(\);\n).*?alert\(this\);\n/$1/s#a second start puts the window in front, or marks it
 unminimise#app/tray.cpp#s/setWindowState\(windowState\(\) & ~\(Qt::WindowMinimized \| Qt::WindowMaximized\)\);//#bringing the window back un-minimises it
