@@ -12,8 +12,9 @@
 namespace kelvo {
 namespace {
 
-// How long a second start waits for the first to answer: the first may still
-// be starting (a message box about Config.dat holds its window back).
+// How long a second start waits for the first to answer: the first listens a
+// second after its window shows, and a message box about Config.dat holds the
+// window back.
 constexpr int kWakeWaitMs = 10'000;
 constexpr int kKnockMs = 1'000;
 

@@ -1,8 +1,8 @@
 #pragma once
 
 // The HTTP transfers and the local socket of one program per folder live in a
-// module of their own, kelvo-network, which the program loads once its window
-// is drawn, or at its first request: Qt Network and the libraries it brings
+// module of their own, kelvo-network, which the program loads a second after
+// its window shows, or at its first request: Qt Network and the libraries it brings
 // (Kerberos, proxy discovery, the resolver) would otherwise be loaded and
 // linked before the window could show.
 
