@@ -87,7 +87,8 @@ start_client() { # start_client <log>: a client in the current folder; sets clie
     LD_PRELOAD="${preload# }" "$client") >"$1" 2>&1 &
   client_pid=$!
   started $client_pid
-  win=$(timeout 20 xdotool search --sync --limit 1 --pid $client_pid --name "$title") ||
+  # (looked for afresh each time: a search fails when a window goes meanwhile)
+  wait_for 20 eval 'win=$(xdotool search --limit 1 --onlyvisible --pid $client_pid --name "$title")' ||
     fail "the main window did not open"
 }
 title="Kelvo-Rozevid - Connecting you to profitable trading"
@@ -223,6 +224,7 @@ wm)
   kill "$other"
   # A program that died leaves its lock to the next start.
   kill -9 "$first"
+  wait_for 5 eval '! xwininfo -id "$first_win" &>/dev/null'
   start_client client2.log
   again
   ;;
