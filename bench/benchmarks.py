@@ -201,7 +201,8 @@ class Bench:
         return folder
 
     def client_env(self, folder, fake_start=None):
-        env = dict(os.environ, HOME=str(folder), TZ="UTC")
+        # The clients' lock files and sockets go with the work folder.
+        env = dict(os.environ, HOME=str(folder), TZ="UTC", XDG_RUNTIME_DIR=str(self.work))
         if fake_start:
             # The client's wall clock starts at fake_start and runs on at the
             # real pace; its timers keep the real monotonic clock.
