@@ -1,8 +1,11 @@
 #include "app/mainform.h"
 #include "buildconfig.h"
+#include "platform/instanceguard.h"
 #include "platform/platform.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QTimer>
 #include <fontconfig/fontconfig.h>
 #include <thread>
 
@@ -14,11 +17,22 @@ int main(int argc, char* argv[])
     // then finds it done.
     std::thread fontConfiguration([] { FcInit(); });
     QApplication app(argc, argv);
-    // The thread takes longer than the application's set-up; the wait goes
-    // to decoding the window's background, which its first paint then finds
-    // ready.
+    // One program per start folder: a second start brings the first one's
+    // window back and leaves, before it has a window of its own. Taking the
+    // lock waits for the disk: that goes beside the rest of the start-up, on
+    // a thread of its own (started once the application has made this thread
+    // Qt's main one).
+    kelvo::InstanceGuard guard(QDir::currentPath());
+    bool first = true;
+    std::thread claim([&] { first = guard.claim(); });
+    // The font thread takes longer than the application's set-up; the wait
+    // goes to decoding the window's background, which its first paint then
+    // finds ready.
     const QPixmap background = kelvo::MainForm::backgroundPicture(app.devicePixelRatio());
     fontConfiguration.join();
+    claim.join();
+    if (!first)
+        return guard.wakeRunning() ? 0 : 1;
     QApplication::setApplicationName(QStringLiteral("Kelvo-Rozevid"));
     QApplication::setApplicationVersion(QString::fromLatin1(kelvo::kVersion));
     // The name of the installed menu entry (packaging/), so that the desktop
@@ -34,5 +48,9 @@ int main(int argc, char* argv[])
                      Qt::QueuedConnection);
     form.Form_Load();
     form.show();
+    // Later starts in this folder are heard from a second on: loading Qt
+    // Network for that then costs the window's first picture nothing, and a
+    // start meanwhile waits for it.
+    QTimer::singleShot(1000, &form, [&] { guard.listen([&] { form.ShowAgain(); }); });
     return QApplication::exec();
 }

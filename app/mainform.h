@@ -119,6 +119,9 @@ public slots:
     void RemoveTrayIcon();
     void ButMinimize_Click();
     void RestoreFromTray();
+    // Another start of the program in this folder asks for the window: it
+    // comes back as from the notification area, in front.
+    void ShowAgain();
 
     // Login.
     void UpdateLoginButton();

@@ -1,12 +1,16 @@
 #include "app/mainform.h"
 
+#include <QApplication>
 #include <QLabel>
 
 namespace kelvo {
 
 QString MainForm::trayTip() const
 {
-    QString tip = QStringLiteral("Kelvo-Rozevid - double click to restore");
+    // A StatusNotifierItem host reports one click, and nothing else.
+    QString tip = m_platform.trayIcon->host() == TrayIcon::Host::StatusNotifier
+                      ? QStringLiteral("Kelvo-Rozevid - click to restore")
+                      : QStringLiteral("Kelvo-Rozevid - double click to restore");
     if (!LabNoAnswer->isHidden())
         tip += QLatin1Char('\n') + LabNoAnswer->text();
     return tip;
@@ -24,8 +28,10 @@ void MainForm::RemoveTrayIcon()
 
 void MainForm::ButMinimize_Click()
 {
-    if (m_platform.trayIcon->isAvailable()) {
-        AddTrayIcon();
+    // The notification area is looked for at each click: one that started
+    // since the last is used.
+    AddTrayIcon();
+    if (m_platform.trayIcon->isShown()) {
         hide();
     } else {
         // Without a notification area a hidden window could not be brought
@@ -44,6 +50,16 @@ void MainForm::RestoreFromTray()
         raise();
         activateWindow();
     }
+}
+
+void MainForm::ShowAgain()
+{
+    RestoreFromTray();
+    raise();
+    activateWindow();
+    // Where the desktop keeps the focus from a program that asks for it, the
+    // window is marked as wanting attention instead.
+    QApplication::alert(this);
 }
 
 } // namespace kelvo

@@ -270,7 +270,8 @@ class Bench:
         return folder
 
     def client_env(self, folder, fake_start=None, zone="UTC"):
-        env = dict(os.environ, HOME=str(folder), TZ=zone)
+        # The clients' lock files and sockets go with the work folder.
+        env = dict(os.environ, HOME=str(folder), TZ=zone, XDG_RUNTIME_DIR=str(self.work))
         if fake_start:
             # The client's wall clock starts at fake_start and runs on at the
             # real pace; its timers keep the real monotonic clock.

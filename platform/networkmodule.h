@@ -1,7 +1,8 @@
 #pragma once
 
-// The HTTP transfers live in a module of their own, kelvo-network, which the
-// program loads at its first request: Qt Network and the libraries it brings
+// The HTTP transfers and the local socket of one program per folder live in a
+// module of their own, kelvo-network, which the program loads a second after
+// its window shows, or at its first request: Qt Network and the libraries it brings
 // (Kerberos, proxy discovery, the resolver) would otherwise be loaded and
 // linked before the window could show.
 
@@ -28,5 +29,21 @@ inline constexpr char kCreateTransferFactorySymbol[] = "kelvo_create_transfer_fa
 // it loads, every request fails as a refused connection would (the handler
 // gets a failure from the event loop), and the next one tries again.
 std::function<std::unique_ptr<HttpTransfer>()> moduleTransfers(QStringList folders);
+
+// The local socket through which a start of the program reaches the one that
+// runs in its folder already (instanceguard.h).
+class InstanceChannel {
+public:
+    virtual ~InstanceChannel() = default;
+    // Serves the socket `name`, replacing one left by a process that died:
+    // each knock calls onKnock, then is answered. False when it cannot.
+    virtual bool listen(const QString& name, std::function<void()> onKnock) = 0;
+    // Knocks at `name`; true once answered, within timeoutMs.
+    virtual bool knock(const QString& name, int timeoutMs) = 0;
+};
+
+// The module's entry point for it: a new channel, owned by the caller.
+using CreateInstanceChannel = InstanceChannel* (*)();
+inline constexpr char kCreateInstanceChannelSymbol[] = "kelvo_create_instance_channel";
 
 } // namespace kelvo

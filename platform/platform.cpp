@@ -12,7 +12,7 @@ Platform qtPlatform()
     p.beep = std::make_shared<QtBeep>();
     p.clock = std::make_shared<SystemClock>();
     p.fileDialog = std::make_shared<QtFileDialog>();
-    p.trayIcon = std::make_shared<QtTrayIcon>();
+    p.trayIcon = desktopTrayIcon();
     p.sound = std::make_shared<QtSoundPlayer>();
     p.makeTimer = [](QObject* parent) { return makeQtTimer(parent); };
     p.makeTransfer = moduleTransfers(moduleFolders());

@@ -14,7 +14,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6opengl6-dev
   qt6-qpa-plugins qt6-gtk-platformtheme qt6-wayland
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-  libcpp-httplib-dev libssl-dev libfontconfig-dev
+  libcpp-httplib-dev libssl-dev libfontconfig-dev libxcb-xfixes0-dev
   fonts-comic-neue fonts-dejavu-core fonts-liberation
   dpkg-dev file
 )
@@ -24,7 +24,7 @@ packages=(
 test_packages=(
   xvfb xauth xdotool x11-utils imagemagick
   dbus dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-dbus python3-gi gir1.2-atspi-2.0
-  weston trayer openbox libfaketime faketime
+  weston trayer openbox lxqt-panel libfaketime faketime
   clang clang-format libclang-rt-14-dev llvm
   python3 curl fontconfig desktop-file-utils appstream lintian debootstrap
 )

@@ -48,7 +48,7 @@ export-line#service/exportfile.cpp#s/line \+= lastUpdate \+ QStringLiteral\("\\r
 export-fields#service/exportfile.cpp#s/return \{\{daily, 9\}, \{hourly, 1\}\};/return {{daily, 1}, {hourly, 1}};/#the daily signal of both systems starts at field 9
 atomic#config/configfile.cpp#s/\|\| !file\.flush\(\) \|\|/||/#a write that fails on flush never replaces the good file
 alarm-pacing#alerts/alarmpacing.cpp#s/counter == 0 \? AlarmAction::PlaySound/counter == 1 ? AlarmAction::PlaySound/#the alarm sounds at once, then every 23 seconds
-tray-fallback#app/tray.cpp#s/if \(m_platform\.trayIcon->isAvailable\(\)\) \{/if (true) {/#without a notification area the window is minimised, not hidden
+tray-fallback#app/tray.cpp#s/if \(m_platform\.trayIcon->isShown\(\)\) \{/if (true) {/#without a notification area the window is minimised, not hidden
 time-out#platform/httptransfer.cpp#s/request\.setTransferTimeout\(qMax\(0, m_limits\.timeoutMs\)\);//#every request has a time-out
 body-cap#platform/httptransfer.h#s/qint64 maxBodyBytes = 64 \* 1024;/qint64 maxBodyBytes = 0;/#a reply body is capped
 portal-login#service/protocol.cpp#s/if \(cleanSignalReply\(reply\)\)\n/if (!reply.isEmpty())\n/#a login answered with a page of markup is not accepted
@@ -59,7 +59,16 @@ in-place#config/configfile.cpp#s/if \(const int err = ::posix_fallocate\(file\.h
 zone-kept#app/mainform.cpp#s/ListBoxGMT->setSelectionModel\(new KeepOneSelected\(ListBoxGMT->model\(\), ListBoxGMT\)\);//#a chosen time zone cannot be unselected
 installed-alarm#alerts/alarm.cpp#s/return config::FileExists\(installed\) \? installed : QString\(\);/return QString();/#without a sound of its own the start folder gets the installed one
 alarm-beep#alerts/alarm.cpp#s/if \(!PlayWAV\(file\)\)/if (!PlayWAV(file) \&\& false)/#a sound that cannot be played is replaced by the beep
-sni-activation#platform/trayicon.cpp#s/\(reason == QSystemTrayIcon::Trigger && host == Host::StatusNotifier\)/false/#an activation of a StatusNotifierItem brings the window back
+sni-click#platform/statusnotifieritem.cpp#s/if \(m_onActivate\)\n\s*m_onActivate\(\);//#a click on a StatusNotifierItem brings the window back
+late-host#platform/trayicon_linux.cpp#s/StatusNotifierItem::hostRegistered\(\)\)\)/[] { static const bool first = StatusNotifierItem::hostRegistered(); return first; }()))/#each click looks for a StatusNotifierItem host afresh
+sni-tip#app/tray.cpp#s/"Kelvo-Rozevid - click to restore"/"Kelvo-Rozevid - double click to restore"/#the tip on a StatusNotifierItem host says one click restores
+sni-lost#platform/statusnotifieritem.cpp#s/connect\(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, \[this\] \{ lose\(\); \}\);//#the window comes back when the StatusNotifierItem host goes
+xembed-lost#platform/trayicon_linux.cpp#s/\(event->response_type & 0x7f\) == m_changeEvent/false/#the window comes back when the XEmbed tray goes
+one-instance#platform/instanceguard.cpp#s/return m_lock->tryLock\(0\) \|\|/return true ||/#a second start in the folder hands over to the running program
+per-folder#platform/instanceguard.cpp#s/hash\(path\.toUtf8\(\)/hash(QByteArray()/#each start folder has a program of its own
+dead-lock#platform/instanceguard.cpp#s/return m_lock->tryLock\(0\) \|\|/if (QFileInfo::exists(m_lock->fileName())) return false; return m_lock->tryLock(0) ||/#the lock of a program that died does not stop the next start
+show-again#app/tray.cpp#s/(void MainForm::ShowAgain\(\)\n\{\n)    RestoreFromTray\(\);\n/$1/#a second start brings the hidden window back
+in-front#app/tray.cpp#s/(ShowAgain\(\)\n\{\n    RestoreFromTray\(\);\n).*?alert\(this\);\n/$1/s#a second start puts the window in front, or marks it
 unminimise#app/tray.cpp#s/setWindowState\(windowState\(\) & ~\(Qt::WindowMinimized \| Qt::WindowMaximized\)\);//#bringing the window back un-minimises it
 login-alert#app/accessibility.cpp#s/setAccessibleRole\(LabError, QAccessible::AlertMessage\);//#a refused login is read out as an alert
 quiet-clock#app/accessibility.cpp#s/LabTime->text\(\)\.left\(5\)/LabTime->text()/#the clock is not read out every second

@@ -2,16 +2,17 @@
 # "Minimize" and the way back on each kind of desktop, with the real program
 # under Xvfb against the demo service and the desktop's parts started here:
 #   tray.sh <sni|xembed|wm> <client> <demo-service> <port> <artifacts-folder>
-# sni:    a StatusNotifierItem watcher and host on a session bus of its own;
-#         activating the item restores the window, and so does a change of
-#         positions.
+# sni:    lxqt-panel, a StatusNotifierItem host, started late; a click on the
+#         icon restores the window, and so does a start in the same folder.
 # xembed: trayer, started late; a single click on the icon does nothing, a
 #         double click restores the window.
 # wm:     openbox and no tray; the window is minimised, and a change of
-#         positions brings it back.
+#         positions and a start in the same folder bring it back; a start in
+#         another folder, or after a crash, opens a window of its own.
+# On both trays the window comes back when the tray is killed, and hides
+# again into the tray started anew.
 set -euo pipefail
 kind=$1 client=$2 demo=$3 port=$4 artifacts=$5/tray-$1
-here=$(cd "$(dirname "$0")" && pwd)
 
 # A scratch folder; at exit every process started through started() is
 # stopped and the logs of $work/run are kept.
@@ -59,11 +60,6 @@ export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
 wait_for 10 test -S "$work/bus" || fail "no session bus"
 
 case $kind in
-sni)
-  /usr/bin/python3 "$here/sni_watcher.py" >watcher.log 2>&1 &
-  started $!
-  wait_for 10 grep -qs watching watcher.log || fail "the watcher did not start"
-  ;;
 wm)
   openbox --sm-disable >openbox.log 2>&1 &
   started $!
@@ -85,12 +81,18 @@ printf 'Path=%s/\r\nTimezone=GMT+01\r\n' "$work/run" >Config.dat
 # The clock is set by libfaketime, preloaded after the AddressSanitizer's
 # runtime where the client has one, which must come first.
 preload="$(ldd "$client" | awk '/libasan/ { print $3 }') $(echo /usr/lib/*/faketime/libfaketime.so.1)"
-(exec env HOME="$work/run" TZ=UTC FAKETIME="@2026-01-05 10:58:00" \
-  FAKETIME_DONT_FAKE_MONOTONIC=1 LD_PRELOAD="${preload# }" "$client") >client.log 2>&1 &
-client_pid=$!
-started $client_pid
-win=$(timeout 20 xdotool search --sync --name "Kelvo-Rozevid - Connecting you to profitable trading" | head -1) ||
-  fail "the main window did not open"
+export HOME="$work/run" XDG_RUNTIME_DIR="$work" TZ=UTC
+start_client() { # start_client <log>: a client in the current folder; sets client_pid and win
+  (exec env FAKETIME="@2026-01-05 10:58:00" FAKETIME_DONT_FAKE_MONOTONIC=1 \
+    LD_PRELOAD="${preload# }" "$client") >"$1" 2>&1 &
+  client_pid=$!
+  started $client_pid
+  # (looked for afresh each time: a search fails when a window goes meanwhile)
+  wait_for 20 eval 'win=$(xdotool search --limit 1 --onlyvisible --pid $client_pid --name "$title")' ||
+    fail "the main window did not open"
+}
+title="Kelvo-Rozevid - Connecting you to profitable trading"
+start_client client.log
 # Logs in as a user would: user name, Tab, password, Tab, pick the system,
 # click Login.
 xdotool windowraise "$win" windowfocus --sync "$win"
@@ -109,8 +111,16 @@ shown() { [ "$(map_state)" = IsViewable ]; }
 hidden() { [ "$(map_state)" = IsUnMapped ]; }
 wm_state() { xprop -id "$win" WM_STATE | sed -n 's/.*window state: //p'; }
 iconic() { [ "$(wm_state)" = Iconic ]; }
-restored() { [ "$(wm_state)" = Normal ] && shown; }
 minimize() { xdotool mousemove --window "$win" 156 160 click 1; }
+restored() { shown && ! iconic; }
+again() { # a start in this folder brings the window back and leaves
+  timeout 20 "$client" >>again.log 2>&1 || fail "a second start did not end with status 0"
+  wait_for 2 restored || fail "a second start did not bring the window back"
+}
+tray_killed() { # kill -9 <pid>: the tray crashes, the window comes back within 2 s
+  kill -9 "$1"
+  wait_for 2 restored || fail "the window did not come back when the tray went away"
+}
 positions() { curl -s "http://127.0.0.1:$port/software/ProgSignals.php?u=demo&p=3%24med&s=3" | cut -d, -f1,5,9; }
 change_positions() { # moves the service on until its positions differ from the client's
   local before tries=0
@@ -125,41 +135,98 @@ change_positions() { # moves the service on until its positions differ from the 
 
 case $kind in
 sni)
+  # A panel that comes after the client: without it the window stays, and
+  # the next click finds it.
+  minimize
+  sleep 0.5
+  shown || fail "Minimize hid the window with no tray to bring it back"
+  printf 'panels=panel1\n[panel1]\nplugins=sn\n[sn]\ntype=statusnotifier\nalignment=Left\n' >panel.conf
+  watcher() { dbus-send --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+    org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher string:"$1"; }
+  panel() {
+    XDG_CONFIG_HOME="$work" lxqt-panel --config "$work/run/panel.conf" >>panel.log 2>&1 &
+    panel_pid=$!
+    started $panel_pid
+    wait_for 10 eval "watcher IsStatusNotifierHostRegistered 2>/dev/null | grep -q true" || fail "no panel"
+  }
+  item="org.kde.StatusNotifierItem-$client_pid-1"
+  item_gone() { ! dbus-send --print-reply --dest="$item" /StatusNotifierItem org.freedesktop.DBus.Peer.Ping &>/dev/null; }
+  panel
   minimize
   wait_for 10 hidden || fail "Minimize did not hide the window"
-  wait_for 10 grep -q '^:' watcher.log || fail "no item was registered"
-  dbus-send --type=method_call --dest="$(grep '^:' watcher.log | tail -1)" /StatusNotifierItem \
-    org.kde.StatusNotifierItem.Activate int32:0 int32:0
-  wait_for 10 shown || fail "activating the item did not bring the window back"
+  dbus-send --print-reply --dest="$item" /StatusNotifierItem org.freedesktop.DBus.Properties.Get \
+    string:org.kde.StatusNotifierItem string:ToolTip | grep -q '"Kelvo-Rozevid - click to restore"' ||
+    fail "the tip does not say that one click restores"
+  bar=$(xdotool search --limit 1 --onlyvisible --class lxqt-panel)
+  wait_for 10 eval 'xdotool mousemove --window "$bar" 14 16 click 1; sleep 0.3; shown' ||
+    fail "a click on the icon did not bring the window back"
+  item_gone || fail "the icon stayed with the window back"
   minimize
   wait_for 10 hidden || fail "Minimize did not hide the window again"
-  change_positions
-  wait_for 30 shown || fail "a change of positions did not bring the window back"
+  tray_killed "$panel_pid"
+  wait_for 2 item_gone || fail "the icon stayed with the window back"
+  panel
+  minimize
+  wait_for 10 hidden || fail "Minimize did not hide the window into the new panel"
+  again
+  item_gone || fail "the icon stayed with the window back"
   ;;
 xembed)
   # A tray that comes after the client (a panel still starting): without it
   # the window stays, and the next click finds it.
   minimize
-  sleep 1
+  sleep 0.5
   shown || fail "Minimize hid the window with no tray to bring it back"
-  trayer --edge top --align right --widthtype request --height 24 >trayer.log 2>&1 &
-  started $!
-  timeout 10 xdotool search --sync --onlyvisible --class trayer >/dev/null || fail "trayer did not start"
+  tray() {
+    trayer --edge top --align right --widthtype request --height 24 >>trayer.log 2>&1 &
+    tray_pid=$!
+    started $tray_pid
+    timeout 10 xdotool search --sync --onlyvisible --pid $tray_pid >/dev/null || fail "trayer did not start"
+  }
+  tray
   minimize
   wait_for 10 hidden || fail "Minimize did not hide the window"
-  icon=$(timeout 10 xdotool search --sync --onlyvisible --pid "$client_pid" --class Kelvo-Rozevid | head -1) ||
+  icon=$(timeout 10 xdotool search --sync --limit 1 --onlyvisible --pid "$client_pid" --class Kelvo-Rozevid) ||
     fail "no icon in the tray"
   xdotool mousemove --window "$icon" 10 10 click 1
   sleep 1 # longer than a double click: the next click is a new one
   hidden || fail "a single click on the icon brought the window back"
   xdotool click --repeat 2 --delay 100 1
   wait_for 10 shown || fail "a double click on the icon did not bring the window back"
+  minimize
+  wait_for 10 hidden || fail "Minimize did not hide the window again"
+  tray_killed "$tray_pid"
+  tray
+  minimize
+  wait_for 10 hidden || fail "Minimize did not hide the window into the new tray"
   ;;
 wm)
   minimize
   wait_for 10 iconic || fail "Minimize did not minimise the window"
   change_positions
   wait_for 30 restored || fail "a change of positions did not bring the window back"
+  # (clicked until openbox has drawn the window back in place)
+  wait_for 10 eval 'minimize; sleep 0.3; iconic' || fail "Minimize did not minimise the window again"
+  again
+  # Another folder has a program of its own, whose window comes in front; a
+  # start in the first folder puts the first one's window in front again.
+  mkdir ../other
+  cp Config.dat ../other/
+  first=$client_pid first_win=$win
+  cd ../other
+  start_client "$work/run/other.log"
+  cd ../run
+  other=$client_pid client_pid=$first win=$first_win
+  wait_for 5 eval '[ "$(xdotool getactivewindow)" != "$win" ]' || fail "the other folder's window is not in front"
+  again
+  [ "$(xdotool getactivewindow)" = "$win" ] || xprop -id "$win" _NET_WM_STATE | grep -q ATTENTION ||
+    fail "a second start neither raised the window nor marked it"
+  kill "$other"
+  # A program that died leaves its lock to the next start.
+  kill -9 "$first"
+  wait_for 5 eval '! xwininfo -id "$first_win" &>/dev/null'
+  start_client client2.log
+  again
   ;;
 esac
 echo "tray $kind: checked"

@@ -39,7 +39,7 @@ struct FakeFileDialog final : FileDialog {
 };
 
 struct FakeTrayIcon final : TrayIcon {
-    bool isAvailable() const override { return true; }
+    Host host() const override { return Host::IconWindow; }
     void add(const QIcon&, const QString& tipShown) override
     {
         shown = true;

@@ -1,0 +1,11 @@
+#include "platform/trayicon.h"
+
+namespace kelvo {
+
+// Where Qt's icon reaches every notification area there is.
+std::shared_ptr<TrayIcon> desktopTrayIcon()
+{
+    return std::make_shared<QtTrayIcon>();
+}
+
+} // namespace kelvo
