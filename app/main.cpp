@@ -1,24 +1,21 @@
 #include "app/mainform.h"
 #include "buildconfig.h"
+#include "platform/fontsetup.h"
 #include "platform/platform.h"
 
 #include <QApplication>
-#include <fontconfig/fontconfig.h>
-#include <thread>
 
 int main(int argc, char* argv[])
 {
-    // Reading the system's font configuration is the largest single cost of
-    // the first window, and it needs nothing of Qt: it runs beside the set-up
-    // of the application and its display connection, and Qt's font database
-    // then finds it done.
-    std::thread fontConfiguration([] { FcInit(); });
+    // The fonts' set-up runs beside the set-up of the application and its
+    // display connection.
+    const auto fontSetUpDone = kelvo::startFontSetUp();
     QApplication app(argc, argv);
-    // The thread takes longer than the application's set-up; the wait goes
-    // to decoding the window's background, which its first paint then finds
+    // It takes longer than the application's set-up; the wait goes to
+    // decoding the window's background, which its first paint then finds
     // ready.
     const QPixmap background = kelvo::MainForm::backgroundPicture(app.devicePixelRatio());
-    fontConfiguration.join();
+    fontSetUpDone();
     QApplication::setApplicationName(QStringLiteral("Kelvo-Rozevid"));
     QApplication::setApplicationVersion(QString::fromLatin1(kelvo::kVersion));
     // The name of the installed menu entry (packaging/), so that the desktop

@@ -32,10 +32,10 @@ public:
     bool isShown() const override;
     void setRestoreHandler(std::function<void()> handler) override;
 
-    // How a notification area reports clicks on the icon. An XEmbed tray
-    // passes on the mouse itself: a press, then a double click. A
-    // StatusNotifierItem host only asks the item to activate (and has no
-    // double click), however its user clicked.
+    // How a notification area reports clicks on the icon. An XEmbed tray,
+    // like the Windows notification area, passes on the mouse itself: a
+    // press, then a double click. A StatusNotifierItem host only asks the
+    // item to activate (and has no double click), however its user clicked.
     enum class Host { XEmbed, StatusNotifier };
 
     // A left-button double click brings the window back, and so does an
@@ -44,7 +44,7 @@ public:
     static bool restoresOn(QSystemTrayIcon::ActivationReason reason, Host host);
 
 private:
-    Host host() const;
+    Host host() const; // one implementation per platform
 
     std::unique_ptr<QSystemTrayIcon> m_icon;
     std::function<void()> m_onRestore;
