@@ -242,9 +242,7 @@ void MainForm::createControls()
     LabUser = label(QStringLiteral("Username"), 5520, 840, 975, 255);
     LabPass = label(QStringLiteral("Password"), 5520, 1200, 975, 255);
     LabSystem = label(QStringLiteral("System"), 5520, 1560, 975, 255);
-    LabError = label(QStringLiteral("The username or password are wrong, or you don't have access "
-                                    "to that kind of trading system."),
-                     2160, 2370, 6735, 405); // two lines of text need 27 pixels
+    LabError = label(loginRefusedText(), 2160, 2370, 6735, 405); // two lines need 27 pixels
     LabError->setFont(font());
     LabError->setWordWrap(true);
     LabError->hide();
@@ -287,6 +285,10 @@ void MainForm::createControls()
     CheckAlarm = checkBox(1440, 2040);
     CheckText = checkBox(1440, 2280);
     LabExportError = label(QStringLiteral("The last export failed"), 3000, 2400, 2760, 255);
+    // Left of the grid, below the time zone: free at any number of rows.
+    LabNoAnswer = label(QString(), 120, 1080, 3360, 600);
+    LabNoAnswer->setWordWrap(true);
+    LabNoAnswer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     ButTestSound = button(alerts::testAlarmCaption(), 1800, 1920, 1095, 255);
     ButMinimize = button(QStringLiteral("Minimize"), 1800, 2280, 1095, 255);
     ButManUpdate = button(QStringLiteral("Manual Update"), 5880, 2400, 1335, 255);
@@ -318,6 +320,7 @@ void MainForm::createControls()
         {CheckAlarm, "CheckAlarm"},
         {CheckText, "CheckText"},
         {LabExportError, "LabExportError"},
+        {LabNoAnswer, "LabNoAnswer"},
         {ButTestSound, "ButTestSound"},
         {ButMinimize, "ButMinimize"},
         {ButManUpdate, "ButManUpdate"},
@@ -327,10 +330,10 @@ void MainForm::createControls()
         control->setObjectName(QLatin1String(name));
 
     for (QWidget* w : std::initializer_list<QWidget*>{
-             FGrid,          LabLast,      BoxLast,     LabNext,      BoxNext,
-             LabTime,        LabGMT,       ListBoxGMT,  ButBrowse,    BoxPath,
-             ButSavePath,    LabAlerts,    CheckSound,  CheckAlarm,   CheckText,
-             LabExportError, ButTestSound, ButMinimize, ButManUpdate, ButExit})
+             FGrid,       LabLast,      BoxLast,   LabNext,        BoxNext,     LabTime,
+             LabGMT,      ListBoxGMT,   ButBrowse, BoxPath,        ButSavePath, LabAlerts,
+             CheckSound,  CheckAlarm,   CheckText, LabExportError, LabNoAnswer, ButTestSound,
+             ButMinimize, ButManUpdate, ButExit})
         w->hide();
 
     connect(BoxUser, &QLineEdit::textChanged, this, &MainForm::BoxUser_Change);
@@ -417,7 +420,7 @@ void MainForm::Form_Load()
         OldGMT = gmtText();
     }
     if (outcome.rewrite) {
-        const auto failure = config::writeFileAtomically(path, config::defaultConfigContent());
+        const auto failure = config::writeFileAtomically(path, outcome.content);
         const config::Message message = failure ? config::writeFailedMessage(path, *failure)
                                                 : config::loadMessage(outcome.message);
         showMessage(message.title, message.text);

@@ -31,6 +31,10 @@ public:
 
     static const QStringList& timeZoneEntries();
     static const QStringList& systemNames();
+    // What LabError says when the service refuses a login, and when it could
+    // not be reached.
+    static QString loginRefusedText();
+    static QString serviceUnreachableText();
 
     // The window's background for screens of this device pixel ratio. It can
     // be decoded ahead and handed in, before the window's first paint.
@@ -64,6 +68,7 @@ public:
     QCheckBox* CheckAlarm;
     QCheckBox* CheckText;
     QLabel* LabExportError; // shown while the latest export failed
+    QLabel* LabNoAnswer;    // shown while checks have failed for five minutes
     QPushButton* ButTestSound;
     QPushButton* ButMinimize;
     QPushButton* ButManUpdate;
@@ -98,6 +103,9 @@ public:
     // True while an update cycle waits for the service's time or signals.
     bool updateCycleWaiting() const;
     QString configPath() const;
+    // The notification icon's tip: how to bring the window back, and that the
+    // service has stopped answering, while it has.
+    QString trayTip() const;
 
 public slots:
     // Start-up and shutdown.
@@ -157,11 +165,15 @@ private:
     void announcePositions();
     // Names the clock by its hour and minute.
     void nameClock();
-    void Login_Finished(const QString& reply, const QString& encodedPassword);
+    void Login_Finished(const ReplyText& reply, const QString& encodedPassword);
     void RunUpdateCycle_Finished(const QString& reply);
     void FetchSignals_Finished(const ReplyText& reply);
     void setNextCheck(const schedule::NextCheck& next);
     void signalsArrived(bool usable);
+    // Notes whether a check got its answer, and says so once the service has
+    // been silent too long.
+    void checkAnswered(bool answered);
+    void showSilence();
     void showMessage(const QString& title, const QString& text);
     void selectTimeZone(const QString& entry);
 
@@ -171,6 +183,7 @@ private:
     QDateTime m_nextCheckDue;
     // The service's time moved on but its signals have not come in yet.
     bool m_signalsOutstanding = false;
+    schedule::AnswerRecord m_answers;
     bool m_terminated = false;
 };
 

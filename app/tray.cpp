@@ -1,11 +1,20 @@
 #include "app/mainform.h"
 
+#include <QLabel>
+
 namespace kelvo {
+
+QString MainForm::trayTip() const
+{
+    QString tip = QStringLiteral("Kelvo-Rozevid - double click to restore");
+    if (!LabNoAnswer->isHidden())
+        tip += QLatin1Char('\n') + LabNoAnswer->text();
+    return tip;
+}
 
 void MainForm::AddTrayIcon()
 {
-    m_platform.trayIcon->add(windowIcon(),
-                             QStringLiteral("Kelvo-Rozevid - double click to restore"));
+    m_platform.trayIcon->add(windowIcon(), trayTip());
 }
 
 void MainForm::RemoveTrayIcon()

@@ -20,7 +20,10 @@ QString defaultExportFolder()
 
 QString appPathFor(const QString& currentFolder)
 {
-    return QDir::toNativeSeparators(currentFolder) + QDir::separator();
+    QString path = QDir::toNativeSeparators(currentFolder);
+    if (!path.endsWith(QDir::separator()))
+        path += QDir::separator();
+    return path;
 }
 
 bool FileExists(const QString& FileName)
@@ -85,16 +88,40 @@ std::optional<QString> parseZoneLine(const QString& line)
     return line.at(plus.size() - 1) + digits;
 }
 
+namespace {
+
+const QString kZeroZone = QStringLiteral("+0");
+
+QString pathLine(const QString& folder)
+{
+    return QStringLiteral("Path=") + folder;
+}
+
+QString zoneLine(const QString& zoneEntry)
+{
+    return QStringLiteral("Timezone=GMT") + zoneEntry;
+}
+
+QByteArray fileOf(const QString& firstLine, const QString& secondLine)
+{
+    return (firstLine + QStringLiteral("\r\n") + secondLine + QStringLiteral("\r\n")).toLocal8Bit();
+}
+
+} // namespace
+
 QByteArray configContent(const QString& folder, const QString& zoneEntry)
 {
-    const QString text = QStringLiteral("Path=") + folder + QStringLiteral("\r\nTimezone=GMT") +
-                         zoneEntry + QStringLiteral("\r\n");
-    return text.toLocal8Bit();
+    return fileOf(pathLine(folder), zoneLine(zoneEntry));
 }
 
 QByteArray defaultConfigContent()
 {
-    return configContent(defaultExportFolder(), QStringLiteral("+0"));
+    return configContent(defaultExportFolder(), kZeroZone);
+}
+
+QString zoneEntryToSave(const QString& selected)
+{
+    return selected.isEmpty() ? kZeroZone : selected;
 }
 
 LoadOutcome evaluateConfig(const std::optional<QByteArray>& contents,
@@ -103,6 +130,7 @@ LoadOutcome evaluateConfig(const std::optional<QByteArray>& contents,
     LoadOutcome outcome;
     if (!contents) {
         outcome.rewrite = true;
+        outcome.content = defaultConfigContent();
         outcome.message = LoadMessage::Missing;
         return outcome;
     }
@@ -127,6 +155,9 @@ LoadOutcome evaluateConfig(const std::optional<QByteArray>& contents,
 
     if (fileFaulty) {
         outcome.rewrite = true;
+        outcome.content =
+            fileOf(outcome.folder.isEmpty() ? pathLine(defaultExportFolder()) : lines.path,
+                   outcome.zoneEntry ? lines.zone : zoneLine(kZeroZone));
         outcome.message = folderFaulty ? LoadMessage::Address : LoadMessage::Corrupted;
     }
     return outcome;

@@ -17,7 +17,8 @@ inline constexpr char kTitlePrefix[] = "Kelvo-Rozevid - ";
 // followed by the native separator.
 QString defaultExportFolder();
 
-// The start folder followed by the native separator, always appended.
+// The start folder followed by the native separator, which a root folder
+// already ends with.
 QString appPathFor(const QString& currentFolder);
 
 // Attribute tests that never fail: any error counts as "no".
@@ -41,19 +42,27 @@ std::optional<QString> parsePathLine(const QString& line);
 // one of the list's entries ("+5" is well formed but names none).
 std::optional<QString> parseZoneLine(const QString& line);
 
-// The file's bytes for a folder and a zone entry (which may be empty).
+// The file's bytes for a folder and a zone entry.
 QByteArray configContent(const QString& folder, const QString& zoneEntry);
 QByteArray defaultConfigContent();
+
+// The zone entry a save writes: the one selected, or with none selected the
+// "+0" whose times the window shows then, so that no file is written that
+// loading would take for damaged.
+QString zoneEntryToSave(const QString& selected);
 
 enum class LoadMessage { None, Missing, Corrupted, Address };
 
 // What loading makes of the file: the folder to show (empty when none is
-// valid), the zone entry to select, whether the file must be rewritten with
-// the default content, and which message to show.
+// valid), the zone entry to select, whether the file must be rewritten and
+// with what, and which message to show. A repair keeps each line that was
+// valid and puts the default in place of a faulty one; a missing file gets
+// the default content.
 struct LoadOutcome {
     QString folder;
     std::optional<QString> zoneEntry;
     bool rewrite = false;
+    QByteArray content;
     LoadMessage message = LoadMessage::None;
 };
 

@@ -39,6 +39,11 @@ void MainForm::ButBrowse_Click()
 
 void MainForm::ButSavePath_Click()
 {
+    // With no zone chosen yet the window shows times at +0: that is saved,
+    // and chosen, so that the screen and the file agree.
+    const QString zone = config::zoneEntryToSave(gmtText());
+    if (zone != gmtText())
+        selectTimeZone(zone);
     const QString folder = BoxPath->text();
     const bool folderExists = config::DirExists(folder);
     const QString savedFolder = folderExists ? folder : config::defaultExportFolder();

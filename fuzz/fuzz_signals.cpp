@@ -20,7 +20,8 @@ void checkReply(const QString& reply)
     // What the window takes in is a plain line of fields, and its export
     // lines are single lines of four fields and the time.
     const std::optional<QString> cleaned = protocol::cleanSignalReply(reply);
-    require(protocol::loginAccepted(reply) == cleaned.has_value());
+    require((protocol::loginOutcome(reply, false) == protocol::LoginOutcome::Accepted) ==
+            cleaned.has_value());
     if (!cleaned)
         return;
     require(!cleaned->isEmpty() && reply.startsWith(*cleaned));

@@ -108,7 +108,7 @@ private:
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         const bool ok = reply->error() == QNetworkReply::NoError && status >= 200 &&
                         status <= 299 && !m_bodyTooLarge && drain(reply);
-        const ReplyText text = ok ? decodeReplyBody(m_body) : ReplyText();
+        const ReplyText text = ok ? decodeReplyBody(m_body) : ReplyText::failure();
 
         // Reset all state before the handler runs: it may start the next
         // request on this transfer or destroy it.
@@ -131,7 +131,7 @@ private:
             &m_context,
             [this, generation = m_generation, handler = std::move(onReply)] {
                 if (generation == m_generation)
-                    handler(ReplyText());
+                    handler(ReplyText::failure());
             },
             Qt::QueuedConnection);
     }

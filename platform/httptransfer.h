@@ -10,7 +10,9 @@ class QNetworkAccessManager;
 namespace kelvo {
 
 // A reply body as text. It remembers how its bytes were read, so that text
-// taken from it can be written back as the very bytes that came.
+// taken from it can be written back as the very bytes that came, and whether
+// the transfer failed, so that a service out of reach is told apart from one
+// that answered with nothing.
 enum class TextEncoding { Utf8, Latin1 };
 class ReplyText : public QString {
 public:
@@ -18,8 +20,18 @@ public:
     ReplyText(const QString& text, TextEncoding encoding) : QString(text), m_encoding(encoding) {}
     TextEncoding encoding() const { return m_encoding; }
 
+    // The empty text of a request that brought no answer of the service's.
+    static ReplyText failure()
+    {
+        ReplyText reply;
+        reply.m_failed = true;
+        return reply;
+    }
+    bool failed() const { return m_failed; }
+
 private:
     TextEncoding m_encoding = TextEncoding::Utf8;
+    bool m_failed = false;
 };
 
 // Text taken from a reply read with `encoding`, as the bytes it was read from.
@@ -32,8 +44,9 @@ inline QByteArray encodeAsReceived(const QString& text, TextEncoding encoding)
 
 // One HTTP transfer object: one GET at a time. openUrl() starts a request and
 // returns at once; when the transfer ends the handler gets the whole body as
-// text, or an empty text when the request failed for any reason (HTTP status
-// outside 2xx, network or TLS error, time-out, a body over the size limit).
+// text, or ReplyText::failure() when the request failed for any reason (HTTP
+// status outside 2xx, network or TLS error, time-out, a body over the size
+// limit).
 // A new openUrl() cancels a request that is still running, and the handler of
 // a cancelled request is never called.
 class HttpTransfer {

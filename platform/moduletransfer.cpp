@@ -56,7 +56,7 @@ public:
                 // The handler may start a new request or destroy this
                 // transfer: nothing touches it afterwards.
                 if (handler)
-                    handler(ReplyText());
+                    handler(ReplyText::failure());
             },
             Qt::QueuedConnection);
     }

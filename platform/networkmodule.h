@@ -26,7 +26,7 @@ inline constexpr char kCreateTransferFactorySymbol[] = "kelvo_create_transfer_fa
 // Makes transfers that load the module, from the first of folders that holds
 // it, at the first request of any of them, and then share its factory. Until
 // it loads, every request fails as a refused connection would (the handler
-// gets an empty text from the event loop), and the next one tries again.
+// gets a failure from the event loop), and the next one tries again.
 std::function<std::unique_ptr<HttpTransfer>()> moduleTransfers(QStringList folders);
 
 } // namespace kelvo

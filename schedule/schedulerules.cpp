@@ -187,4 +187,30 @@ bool isCheckDue(const QDateTime& now, const std::optional<QDateTime>& due)
     return truncatedToMinute(now) >= *due;
 }
 
+void AnswerRecord::answered(const QDateTime& at)
+{
+    m_lastAnswer = at;
+    m_failingSince = QDateTime();
+}
+
+void AnswerRecord::failed(const QDateTime& at)
+{
+    if (!m_failingSince.isValid())
+        m_failingSince = at;
+}
+
+std::optional<QDateTime> AnswerRecord::silentSince(const QDateTime& now) const
+{
+    if (!m_lastAnswer.isValid() || !m_failingSince.isValid() ||
+        m_failingSince.secsTo(now) < kSilenceSeconds)
+        return std::nullopt;
+    return m_lastAnswer;
+}
+
+QString noAnswerText(const QDateTime& lastAnswer)
+{
+    return QStringLiteral("No answer from the service since ") +
+           lastAnswer.toString(QStringLiteral("HH:mm"));
+}
+
 } // namespace kelvo::schedule

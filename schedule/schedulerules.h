@@ -55,4 +55,28 @@ NextCheck nextCheckAfterChange(const QDateTime& now);
 // this holds across midnight, daylight-saving changes and days asleep.
 bool isCheckDue(const QDateTime& now, const std::optional<QDateTime>& due);
 
+// The service's answers as the checks meet them. Once checks have failed for
+// five minutes in a row, the data on screen and in the export files may be
+// stale, and the window says since when the service has not answered.
+class AnswerRecord {
+public:
+    static constexpr qint64 kSilenceSeconds = 5 * 60;
+
+    // A check that brought what it asked for.
+    void answered(const QDateTime& at);
+    // A check that brought nothing usable.
+    void failed(const QDateTime& at);
+    // The moment of the last good answer, while the checks have failed for
+    // kSilenceSeconds or longer since it; none otherwise.
+    std::optional<QDateTime> silentSince(const QDateTime& now) const;
+
+private:
+    QDateTime m_lastAnswer;
+    QDateTime m_failingSince;
+};
+
+// "No answer from the service since HH:MM", the time as the given moment's
+// own clock shows it.
+QString noAnswerText(const QDateTime& lastAnswer);
+
 } // namespace kelvo::schedule

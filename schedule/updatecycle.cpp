@@ -49,6 +49,7 @@ void MainForm::RunUpdateCycle_Finished(const QString& rawReply)
 
     if (reply.isEmpty()) {
         ManUpdate = false;
+        checkAnswered(false);
     } else if (BoxLast->text().isEmpty() || reply != BoxLastInt || m_signalsOutstanding) {
         // New data on the service, or data whose signals never arrived:
         // fetch them, and look again at minute 58.
@@ -59,8 +60,10 @@ void MainForm::RunUpdateCycle_Finished(const QString& rawReply)
         FetchSignals();
     } else if (!ManUpdate) {
         setNextCheck(schedule::nextCheckByLadder(now));
+        checkAnswered(true);
     } else {
         ManUpdate = false;
+        checkAnswered(true);
     }
 
     if (BoxNext->text().isEmpty()) {
@@ -76,6 +79,31 @@ void MainForm::signalsArrived(bool usable)
         // the export files lag behind the service.
         setNextCheck(schedule::nextCheckByLadder(m_platform.clock->now()));
     }
+    checkAnswered(usable);
+}
+
+void MainForm::checkAnswered(bool answered)
+{
+    const QDateTime now = m_platform.clock->now();
+    if (answered)
+        m_answers.answered(now);
+    else
+        m_answers.failed(now);
+    showSilence();
+}
+
+void MainForm::showSilence()
+{
+    // Never in a box: an unattended client must not stop and wait for a
+    // click. The export files keep their last good line meanwhile.
+    const auto since = m_answers.silentSince(m_platform.clock->now());
+    if (since.has_value() == !LabNoAnswer->isHidden() &&
+        (!since || LabNoAnswer->text() == schedule::noAnswerText(*since)))
+        return;
+    LabNoAnswer->setText(since ? schedule::noAnswerText(*since) : QString());
+    LabNoAnswer->setVisible(since.has_value());
+    if (m_platform.trayIcon->isShown())
+        AddTrayIcon(); // for its tip
 }
 
 void MainForm::Timer_Timer()
@@ -84,6 +112,7 @@ void MainForm::Timer_Timer()
         return;
     LabTime->setText(m_platform.clock->now().toString(QStringLiteral("HH:mm:ss")));
     nameClock();
+    showSilence();
     // No signal shown yet: ask again every second. An automatic cycle never
     // starts while another one still waits for its reply.
     if (FGrid->TextMatrix(1, 1).size() < 2 && !updateCycleWaiting()) {

@@ -50,7 +50,8 @@ alarm-pacing#alerts/alarmpacing.cpp#s/counter == 0 \? AlarmAction::PlaySound/cou
 tray-fallback#app/tray.cpp#s/if \(m_platform\.trayIcon->isAvailable\(\)\) \{/if (true) {/#without a notification area the window is minimised, not hidden
 time-out#platform/httptransfer.cpp#s/request\.setTransferTimeout\(qMax\(0, m_limits\.timeoutMs\)\);//#every request has a time-out
 body-cap#platform/httptransfer.h#s/qint64 maxBodyBytes = 64 \* 1024;/qint64 maxBodyBytes = 0;/#a reply body is capped
-portal-login#service/protocol.cpp#s/return cleanSignalReply\(reply\)\.has_value\(\);/return !reply.isEmpty();/#a login answered with a page of markup is refused
+portal-login#service/protocol.cpp#s/if \(cleanSignalReply\(reply\)\)\n/if (!reply.isEmpty())\n/#a login answered with a page of markup is not accepted
+unreachable#service/protocol.cpp#s/if \(transferFailed\)\n\s*return LoginOutcome::Unreachable;\n//#a login whose transfer failed says the service was not reached
 export-bytes#service/exportfile.cpp#s/return encodeAsReceived\(line, encoding\);/return line.toUtf8();/#export fields are written in the bytes received
 export-shown#service/fetchsignals.cpp#s/LabExportError->setVisible\(failure->failed\);//#a failed export shows in the window
 in-place#config/configfile.cpp#s/if \(const int err = ::posix_fallocate\(file\.handle\(\), 0, bytes\.size\(\)\)\)/if (const int err = 0)/#an in-place rewrite claims its room before touching the file
@@ -61,6 +62,11 @@ sni-activation#platform/trayicon.cpp#s/\(reason == QSystemTrayIcon::Trigger && h
 unminimise#app/tray.cpp#s/setWindowState\(windowState\(\) & ~\(Qt::WindowMinimized \| Qt::WindowMaximized\)\);//#bringing the window back un-minimises it
 login-alert#app/accessibility.cpp#s/setAccessibleRole\(LabError, QAccessible::AlertMessage\);//#a refused login is read out as an alert
 quiet-clock#app/accessibility.cpp#s/LabTime->text\(\)\.left\(5\)/LabTime->text()/#the clock is not read out every second
+zone-on-save#config/configfile.cpp#s/return selected\.isEmpty\(\) \? kZeroZone : selected;/return selected;/#a save with no zone chosen writes and chooses +0
+repair-keeps#config/configfile.cpp#s/outcome\.zoneEntry \? lines\.zone : zoneLine\(kZeroZone\)/zoneLine(kZeroZone)/#a repair keeps the zone line that was valid
+app-path#config/configfile.cpp#s/if \(!path\.endsWith\(QDir::separator\(\)\)\)\n\s*//#a root start folder gives no doubled separator
+silence#schedule/schedulerules.cpp#s/m_failingSince\.secsTo\(now\) < kSilenceSeconds/m_lastAnswer.secsTo(now) < kSilenceSeconds/#silent after five minutes of failed checks, not of quiet
+silence-ends#schedule/schedulerules.cpp#s/m_lastAnswer = at;\n\s*m_failingSince = QDateTime\(\);/m_lastAnswer = at;/#a good answer ends the silence
 EOF
 )
 

@@ -39,15 +39,21 @@ void MainForm::Login_Click()
     const QUrl url = protocol::loginUrl(m_serviceUrl, BoxUser->text(), encodedPassword, picked);
 
     LabError->hide();
-    InetLogin->openUrl(url, [this, encodedPassword](const QString& reply) {
+    InetLogin->openUrl(url, [this, encodedPassword](const ReplyText& reply) {
         Login_Finished(reply, encodedPassword);
     });
     Login->setEnabled(false);
 }
 
-void MainForm::Login_Finished(const QString& reply, const QString& encodedPassword)
+void MainForm::Login_Finished(const ReplyText& reply, const QString& encodedPassword)
 {
-    if (!protocol::loginAccepted(reply)) {
+    const protocol::LoginOutcome outcome = protocol::loginOutcome(reply, reply.failed());
+    if (outcome != protocol::LoginOutcome::Accepted) {
+        // A service out of reach is no wrong password: the user would only
+        // type it again.
+        LabError->setText(outcome == protocol::LoginOutcome::Refused ? loginRefusedText()
+                                                                     : serviceUnreachableText());
+        LabError->setAccessibleName(LabError->text());
         LabError->show();
         m_platform.beep->beep();
         Login->setEnabled(true);
@@ -55,9 +61,22 @@ void MainForm::Login_Finished(const QString& reply, const QString& encodedPasswo
     }
     User = BoxUser->text();
     Password = encodedPassword;
+    m_answers.answered(m_platform.clock->now());
     ShowMainPanel();
     // The clear password is not needed any more; only its encoding is kept.
     BoxPassword->clear();
+}
+
+QString MainForm::loginRefusedText()
+{
+    return QStringLiteral("The username or password are wrong, or you don't have access to that "
+                          "kind of trading system.");
+}
+
+QString MainForm::serviceUnreachableText()
+{
+    return QStringLiteral("The service could not be reached. Please check your connection and "
+                          "try again.");
 }
 
 } // namespace kelvo

@@ -1,5 +1,7 @@
 #include "service/protocol.h"
 
+#include <algorithm>
+
 namespace kelvo::protocol {
 
 QString encodePassword(const QString& password)
@@ -100,9 +102,16 @@ std::optional<QString> cleanSignalReply(const QString& reply)
     return body;
 }
 
-bool loginAccepted(const QString& reply)
+LoginOutcome loginOutcome(const QString& reply, bool transferFailed)
 {
-    return cleanSignalReply(reply).has_value();
+    if (transferFailed)
+        return LoginOutcome::Unreachable;
+    if (cleanSignalReply(reply))
+        return LoginOutcome::Accepted;
+    const bool onlyLineBreaks = std::all_of(reply.cbegin(), reply.cend(), [](QChar c) {
+        return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+    });
+    return onlyLineBreaks ? LoginOutcome::Refused : LoginOutcome::Unreachable;
 }
 
 std::optional<QString> field(const QStringList& fields, int number)

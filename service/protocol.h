@@ -48,10 +48,13 @@ QStringList splitSignalReply(const QString& reply);
 // error page, control characters, line breaks inside) is no reply at all.
 std::optional<QString> cleanSignalReply(const QString& reply);
 
-// A login is accepted by any reply that would pass as a signal reply. An
-// empty reply refuses it, and so does a page of markup or control characters,
-// which a captive portal or a proxy answers in the service's place.
-bool loginAccepted(const QString& reply);
+// What a login request came to. Any reply that would pass as a signal reply
+// accepts the login; an empty one (a line break at most) is the service's
+// refusal. A failed transfer means the service was not reached, and so does a
+// page of markup or control characters, which a captive portal or a proxy
+// answers in the service's place.
+enum class LoginOutcome { Accepted, Refused, Unreachable };
+LoginOutcome loginOutcome(const QString& reply, bool transferFailed);
 
 // The field numbered from 1, if the reply has it.
 std::optional<QString> field(const QStringList& fields, int number);

@@ -1,8 +1,9 @@
 // One session through the window's handlers, against a real HTTP server:
-// login, signals into the grid and the export files, a change of positions
-// bringing the window back with the alarm, a failed export shown in the
-// window, and saving the settings.
+// login, a first save of the settings, signals into the grid and the export
+// files, a change of positions bringing the window back with the alarm, a
+// failed export shown in the window, and saving the settings.
 
+#include "config/configfile.h"
 #include "testserver.h"
 #include "testsupport.h"
 
@@ -38,24 +39,41 @@ void TestMainForm::session()
         QCOMPARE(service.signalRequests(), before + 1);
     };
 
-    // A page in the service's place refuses the login, the next answer
-    // takes it.
+    // A service out of reach is told apart from one that refuses the login;
+    // the next answer takes it.
     QTest::keyClicks(form.BoxUser, QStringLiteral("ann"));
     QTest::keyClicks(form.BoxPassword, QStringLiteral("abc"));
     form.ComboSystem->setCurrentIndex(form.ComboSystem->findText(QStringLiteral("Both Systems")));
-    service.setSignals(Answer("<html><body>Sign in to the network</body></html>"));
-    QTest::mouseClick(form.Login, Qt::LeftButton);
-    QTRY_VERIFY(form.LabError->isVisible());
-    QCOMPARE(f.beep->count, 1);
+    int attempts = 0;
+    for (const auto& [answer, text] :
+         {std::pair(Answer("", 500), MainForm::serviceUnreachableText()),
+          std::pair(Answer(""), MainForm::loginRefusedText())}) {
+        service.setSignals(answer);
+        QTest::mouseClick(form.Login, Qt::LeftButton);
+        QTRY_VERIFY(form.LabError->isVisible());
+        QCOMPARE(form.LabError->text(), text);
+        QCOMPARE(f.beep->count, ++attempts);
+    }
     service.setSignals(Answer("OK"));
     QTest::mouseClick(form.Login, Qt::LeftButton);
     QTRY_VERIFY(form.FGrid->isVisible());
     QVERIFY(!form.LabError->isVisible());
     QVERIFY(form.BoxPassword->text().isEmpty());
 
-    // The first reply sets the positions without an alarm.
+    // A first save with no zone chosen saves, and chooses, the +0 whose times
+    // the window shows: the next start reads the file back whole.
     QDir().mkpath(f.path(QStringLiteral("export")));
     form.BoxPath->setText(f.path(QStringLiteral("export")));
+    QTest::keyClick(form.BoxPath, Qt::Key_Return);
+    QCOMPARE(form.gmtText(), QStringLiteral("+0"));
+    QFile config(f.path(QStringLiteral("Config.dat")));
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    const auto reread = config::evaluateConfig(config.readAll(), config::DirExists);
+    config.close();
+    QCOMPARE(reread.folder, f.path(QStringLiteral("export")));
+    QVERIFY(reread.message == config::LoadMessage::None);
+
+    // The first reply sets the positions without an alarm.
     form.BoxLast->setText(QStringLiteral("14:05:00"));
     fetch("Long,d,t,1,Flat,d,t,2,Short,d,t,3");
     QCOMPARE(form.FGrid->TextMatrix(3, 1), QStringLiteral("Short"));
@@ -97,7 +115,6 @@ void TestMainForm::session()
                       item.center());
     QCOMPARE(form.gmtText(), QStringLiteral("-03"));
     form.ButSavePath_Click();
-    QFile config(f.path(QStringLiteral("Config.dat")));
     QVERIFY(config.open(QIODevice::ReadOnly));
     QCOMPARE(config.readAll(), "Path=" + QFile::encodeName(f.path(QStringLiteral("export"))) +
                                    "\r\nTimezone=GMT-03\r\n");

@@ -17,6 +17,7 @@ class TestConfig : public QObject {
 private slots:
     void load_data();
     void load();
+    void appPath();
     void write_data();
     void write();
 };
@@ -25,28 +26,37 @@ void TestConfig::load_data()
 {
     QTest::addColumn<QByteArray>("content"); // "<missing>" for no file
     QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("zone"); // "-" for none
-    QTest::addColumn<int>("message");  // and the file rewritten, unless None
+    QTest::addColumn<QString>("zone");       // "-" for none
+    QTest::addColumn<int>("message");        // and the file rewritten, unless None
+    QTest::addColumn<QByteArray>("written"); // "~" the default folder
     const auto row = [](const char* name, const char* content, const char* folder, const char* zone,
-                        LoadMessage message) {
+                        LoadMessage message, const char* written = "") {
         QTest::newRow(name) << QByteArray(content) << QString::fromUtf8(folder)
-                            << QString::fromUtf8(zone) << int(message);
+                            << QString::fromUtf8(zone) << int(message) << QByteArray(written);
     };
     const auto none = LoadMessage::None, corrupted = LoadMessage::Corrupted;
-    row("missing", "<missing>", "", "-", LoadMessage::Missing);
+    const char* byDefault = "Path=~\r\nTimezone=GMT+0\r\n";
+    row("missing", "<missing>", "", "-", LoadMessage::Missing, byDefault);
     row("valid", "Path=/d\r\nTimezone=GMT-12", "/d", "-12", none);
     row("CR alone ends lines", "Path=/d/\rTimezone=GMT+0\r", "/d/", "+0", none);
     row("text after a second = dropped", "Path=/d/=x\r\nTimezone=GMT-03\r\nmore\r\n", "/d/", "-03",
         none);
-    row("empty", "", "", "-", corrupted);
-    row("zone +13", "Path=/d/\r\nTimezone=GMT+13\r\n", "/d/", "-", corrupted);
-    row("zone in lower case", "Path=/d/\r\ntimezone=gmt+05\r\n", "/d/", "-", corrupted);
-    row("path= in lower case", "path=/d/\r\nTimezone=GMT+05\r\n", "", "+05", corrupted);
-    row("Path= with nothing", "Path=\r\nTimezone=GMT+05\r\n", "", "+05", corrupted);
-    row("lines swapped", "Timezone=GMT+05\r\nPath=/d/\r\n", "", "-", corrupted);
-    row("no such folder", "Path=/none/\r\nTimezone=GMT-03\r\n", "", "-03", LoadMessage::Address);
+    row("empty", "", "", "-", corrupted, byDefault);
+    row("zone +13", "Path=/d/=x\r\nTimezone=GMT+13\r\n", "/d/", "-", corrupted,
+        "Path=/d/=x\r\nTimezone=GMT+0\r\n");
+    row("zone in lower case", "Path=/d/\r\ntimezone=gmt+05\r\n", "/d/", "-", corrupted,
+        "Path=/d/\r\nTimezone=GMT+0\r\n");
+    row("path= in lower case", "path=/d/\r\nTimezone=GMT+05\r\n", "", "+05", corrupted,
+        "Path=~\r\nTimezone=GMT+05\r\n");
+    row("Path= with nothing", "Path=\r\nTimezone=GMT+05\r\n", "", "+05", corrupted,
+        "Path=~\r\nTimezone=GMT+05\r\n");
+    row("lines swapped", "Timezone=GMT+05\r\nPath=/d/\r\n", "", "-", corrupted, byDefault);
+    row("no such folder: its zone kept", "Path=/none/\r\nTimezone=GMT-03\r\n", "", "-03",
+        LoadMessage::Address, "Path=~\r\nTimezone=GMT-03\r\n");
+    row("a zone naming no entry kept", "Path=/none/\r\nTimezone=GMT+5\r\n", "", "+5",
+        LoadMessage::Address, "Path=~\r\nTimezone=GMT+5\r\n");
     row("LF alone runs the lines together", "Path=/d/\nTimezone=GMT+05\n", "", "-",
-        LoadMessage::Address);
+        LoadMessage::Address, byDefault);
 }
 
 void TestConfig::load()
@@ -55,6 +65,7 @@ void TestConfig::load()
     QFETCH(QString, folder);
     QFETCH(QString, zone);
     QFETCH(int, message);
+    QFETCH(QByteArray, written);
     const LoadOutcome outcome =
         evaluateConfig(content == "<missing>" ? std::nullopt : std::optional(content),
                        [](const QString& dir) { return dir == "/d/" || dir == "/d"; });
@@ -62,6 +73,19 @@ void TestConfig::load()
     QCOMPARE(outcome.zoneEntry.value_or(QStringLiteral("-")), zone);
     QCOMPARE(int(outcome.message), message);
     QCOMPARE(outcome.rewrite, message != int(LoadMessage::None));
+    QCOMPARE(outcome.content, written.replace("~", defaultExportFolder().toLocal8Bit()));
+    // What is written loads again without complaint, but for a missing folder.
+    if (outcome.rewrite)
+        QVERIFY(evaluateConfig(outcome.content, [](const QString&) { return true; }).message ==
+                LoadMessage::None);
+}
+
+void TestConfig::appPath()
+{
+    // A root folder ends with its separator already: no path doubles it.
+    QCOMPARE(appPathFor(QStringLiteral("/")), QDir::toNativeSeparators(QStringLiteral("/")));
+    QCOMPARE(appPathFor(QStringLiteral("/home/ann")),
+             QDir::toNativeSeparators(QStringLiteral("/home/ann/")));
 }
 
 // Writing a file on a small tmpfs of its own (which needs root) that refuses

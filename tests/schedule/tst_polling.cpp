@@ -8,6 +8,7 @@
 #include "testserver.h"
 #include "testsupport.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
@@ -118,10 +119,18 @@ void TestPolling::polling()
         if (signalAnswer.status)
             service.setSignals(signalAnswer);
         const int asked = service.timeRequests();
+        f.form->ButMinimize_Click();
         QVERIFY(f.runFor(faultMinutes * 60));
         QVERIFY(down || service.timeRequests() > asked + faultMinutes);
         QCOMPARE(f.exported(QStringLiteral("Kelvo-Daily.csv")), goodDaily);
         QVERIFY(!f.form->BoxNext->text().isEmpty());
+        // After five minutes of failed checks the window and the icon's tip
+        // say since when the service is silent: since its last good answer.
+        const bool silent = faultMinutes >= 5;
+        QCOMPARE(!f.form->LabNoAnswer->isHidden(), silent);
+        const QString since = QStringLiteral("No answer from the service since ") +
+                              start.addSecs(30).toString(QStringLiteral("HH:mm"));
+        QCOMPARE(f.form->LabNoAnswer->text() == since && f.tray->tip.endsWith(since), silent);
         QVERIFY(!down || service.start(service.port()));
         publish(f.clock->current);
     }
@@ -161,6 +170,7 @@ void TestPolling::polling()
     const QByteArray daily = f.exported(QStringLiteral("Kelvo-Daily.csv"));
     QVERIFY2(daily.startsWith(dailyLine(version) + ','), daily);
     QCOMPARE(f.form->ButTestSound->text(), QStringLiteral("Stop Alarm"));
+    QVERIFY(f.form->LabNoAnswer->isHidden());
     QVERIFY(f.messageBox->shown.isEmpty());
 }
 

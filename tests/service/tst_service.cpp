@@ -67,17 +67,21 @@ void TestService::addresses()
              QByteArray("http://127.0.0.1:8421/software/ProgSignals.php?a=1"));
 }
 
-// A signal reply as the window takes it in: the cleaned text or none, whether
-// it logs a user in, and the signal key each system reads from it.
+// A signal reply as the window takes it in: the cleaned text or none, the
+// signal key each system reads from it, and what it makes of a login.
 void TestService::signalReply_data()
 {
     QTest::addColumn<QString>("reply");
     QTest::addColumn<QString>("cleaned");  // "-" for no reply at all
     QTest::addColumn<QStringList>("keys"); // of systems 1, 2 and 3; "-" for none
+    QTest::addColumn<int>("login");
     const auto row = [](const char* name, const QString& reply, const char* cleaned,
-                        const QStringList& keys) {
-        QTest::newRow(name) << reply << QString::fromUtf8(cleaned) << keys;
+                        const QStringList& keys,
+                        protocol::LoginOutcome login = protocol::LoginOutcome::Accepted) {
+        QTest::newRow(name) << reply << QString::fromUtf8(cleaned) << keys << int(login);
     };
+    const auto refused = protocol::LoginOutcome::Refused;
+    const auto unreachable = protocol::LoginOutcome::Unreachable;
     row("daily", "Long,2026-12-04,14:00,1.0842", "Long,2026-12-04,14:00,1.0842",
         {"Long", "-", "-"});
     row("three rows", "A,d,t,p,B,d,t,p,C,d,t,p", "A,d,t,p,B,d,t,p,C,d,t,p", {"A", "AB", "ABC"});
@@ -86,11 +90,11 @@ void TestService::signalReply_data()
     row("blanks and quotes kept", " L ,\"d\",t,1 ", " L ,\"d\",t,1 ", {" L ", "-", "-"});
     row("CR LF at the end dropped", "L,d,t,1.08\r\n", "L,d,t,1.08", {"L", "-", "-"});
     row("LFs at the end dropped", "L\n\n", "L", {"L", "-", "-"});
-    row("only a line break", "\r\n", "-", {});
-    row("line break inside", "L,d\r\n,t,1", "-", {});
-    row("error page", "<html><body>Error, retry, later</body></html>", "-", {});
-    row("NUL byte", QStringLiteral("L,d,t,1") + QChar(0), "-", {});
-    row("empty", "", "-", {});
+    row("only a line break", "\r\n", "-", {}, refused);
+    row("line break inside", "L,d\r\n,t,1", "-", {}, unreachable);
+    row("error page", "<html><body>Error, retry, later</body></html>", "-", {}, unreachable);
+    row("NUL byte", QStringLiteral("L,d,t,1") + QChar(0), "-", {}, unreachable);
+    row("empty", "", "-", {}, refused);
 }
 
 void TestService::signalReply()
@@ -98,9 +102,10 @@ void TestService::signalReply()
     QFETCH(QString, reply);
     QFETCH(QString, cleaned);
     QFETCH(QStringList, keys);
+    QFETCH(int, login);
     const std::optional<QString> clean = protocol::cleanSignalReply(reply);
     QCOMPARE(clean.value_or(QStringLiteral("-")), cleaned);
-    QCOMPARE(protocol::loginAccepted(reply), clean.has_value());
+    QCOMPARE(int(protocol::loginOutcome(reply, false)), login);
     for (int system = 1; system <= keys.size(); ++system)
         QCOMPARE(protocol::signalKey(protocol::splitSignalReply(*clean), system)
                      .value_or(QStringLiteral("-")),

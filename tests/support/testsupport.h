@@ -40,11 +40,16 @@ struct FakeFileDialog final : FileDialog {
 
 struct FakeTrayIcon final : TrayIcon {
     bool isAvailable() const override { return true; }
-    void add(const QIcon&, const QString&) override { shown = true; }
+    void add(const QIcon&, const QString& tipShown) override
+    {
+        shown = true;
+        tip = tipShown;
+    }
     void remove() override { shown = false; }
     bool isShown() const override { return shown; }
     void setRestoreHandler(std::function<void()>) override {}
     bool shown = false;
+    QString tip;
 };
 
 struct FakeSoundPlayer final : SoundPlayer {
