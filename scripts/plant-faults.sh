@@ -4,8 +4,9 @@
 #   scripts/plant-faults.sh [--only ID[,ID...]] [--tests REGEX] [--exclude-label REGEX]
 # For each fault below it breaks one rule in a single line of the program,
 # builds, runs ctest (the quick tests, then the end-to-end tests if no quick
-# test failed; never the package checks or the benchmark pass) and prints one
-# line: the fault, then the tests that failed.
+# test failed; never the package checks or the benchmark pass; then, if none
+# failed and a Qt for Windows is at hand, the Windows build and its tests
+# under Wine) and prints one line: the fault, then the tests that failed.
 # A fault that no test catches prints "NOT CAUGHT"; a fault whose line is no
 # longer in the source prints "ANCHOR MISSING", so the table is kept honest as
 # the code changes. The copy lives in build-faults/; the tree itself is never
@@ -54,7 +55,7 @@ portal-login#service/protocol.cpp#s/if \(cleanSignalReply\(reply\)\)\n/if (!repl
 unreachable#service/protocol.cpp#s/if \(transferFailed\)\n\s*return LoginOutcome::Unreachable;\n//#a login whose transfer failed says the service was not reached
 export-bytes#service/exportfile.cpp#s/return encodeAsReceived\(line, encoding\);/return line.toUtf8();/#export fields are written in the bytes received
 export-shown#service/fetchsignals.cpp#s/LabExportError->setVisible\(failure->failed\);//#a failed export shows in the window
-in-place#config/configfile.cpp#s/if \(const int err = ::posix_fallocate\(file\.handle\(\), 0, bytes\.size\(\)\)\)/if (const int err = 0)/#an in-place rewrite claims its room before touching the file
+in-place#platform/filespace_linux.cpp#s/if \(const int err = ::posix_fallocate\(file\.handle\(\), 0, size\)\)/if (const int err = 0)/#an in-place rewrite claims its room before touching the file
 zone-kept#app/mainform.cpp#s/ListBoxGMT->setSelectionModel\(new KeepOneSelected\(ListBoxGMT->model\(\), ListBoxGMT\)\);//#a chosen time zone cannot be unselected
 installed-alarm#alerts/alarm.cpp#s/return config::FileExists\(installed\) \? installed : QString\(\);/return QString();/#without a sound of its own the start folder gets the installed one
 alarm-beep#alerts/alarm.cpp#s/if \(!PlayWAV\(file\)\)/if (!PlayWAV(file) \&\& false)/#a sound that cannot be played is replaced by the beep
@@ -67,6 +68,14 @@ repair-keeps#config/configfile.cpp#s/outcome\.zoneEntry \? lines\.zone : zoneLin
 app-path#config/configfile.cpp#s/if \(!path\.endsWith\(QDir::separator\(\)\)\)\n\s*//#a root start folder gives no doubled separator
 silence#schedule/schedulerules.cpp#s/m_failingSince\.secsTo\(now\) < kSilenceSeconds/m_lastAnswer.secsTo(now) < kSilenceSeconds/#silent after five minutes of failed checks, not of quiet
 silence-ends#schedule/schedulerules.cpp#s/m_lastAnswer = at;\n\s*m_failingSince = QDateTime\(\);/m_lastAnswer = at;/#a good answer ends the silence
+renamed-over#config/configfile.cpp#s/return FileExists\(path\) && !overwriteInPlace\(path, bytes\) \? std::nullopt\s*: std::optional\(reason\);/return reason;/#a file that may not be renamed over is rewritten in place
+home-folder#config/configfile.cpp#s/QString home = QDir::toNativeSeparators\(QDir::homePath\(\)\);/QString home = QDir::homePath();/#the default export folder is the home folder, with the native separator
+win-tray#platform/trayicon_win.cpp#s/return Host::XEmbed;/return Host::StatusNotifier;/#on Windows only a double click on the icon brings the window back
+win-sound-async#platform/sound_win.cpp#s/SND_ASYNC \| SND_FILENAME/SND_SYNC | SND_FILENAME/#the alarm sound plays without holding up the window
+win-sound-installed#platform/sound_win.cpp#s/QStringLiteral\("\/Alarm\.wav"\)/QStringLiteral("\/share\/Alarm.wav")/#on Windows the installed alarm sound lies beside the program
+label-faces#app/mainform.cpp#s/\{QStringLiteral\("Comic Sans MS"\), QStringLiteral\("Comic Neue"\)\}/{QStringLiteral("Comic Sans MS")}/#without Comic Sans MS the labels fall back to Comic Neue
+zone-list-fits#app/mainform.cpp#s/ListBoxGMT->verticalScrollBar\(\)->setStyle\(ListBoxGMT->style\(\)\);//#every time-zone entry shows whole beside the list's scroll bar
+start-folder#packaging/windows/installer.nsi.in#s/StrCpy \$OUTDIR "%USERPROFILE%"//#the Start-menu shortcut starts the program in the profile folder
 EOF
 )
 
@@ -78,8 +87,21 @@ find "$src" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
 tar -C "$root" --exclude='./build*' --exclude=./.git --exclude=./run -cf - . | tar -C "$src" -xmf -
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+faults_port=${KELVO_FAULTS_PORT:-18471}
+qt_windows=${KELVO_QT_WINDOWS:-$root/../shared/qt-windows/qt6-mingw-6.4.2.tar.zst}
+# The copy's Windows build, for the port after the Linux end-to-end tests',
+# and its tests.
+windows_tests() {
+  if KELVO_QT_WINDOWS="$qt_windows" KELVO_WINDOWS_BUILD="$build/windows" "$src/scripts/build-windows.sh" \
+    -DKELVO_SERVICE_URL="http://127.0.0.1:$((faults_port + 1))" \
+    -DKELVO_DEMO_SERVICE="$build/demo/kelvo-demo-service" >>"$log" 2>&1; then
+    ctest --test-dir "$build/windows" ${tests:+-R "$tests"} 2>&1 || true
+  else
+    printf 'The following tests FAILED:\n\t  0 - windows-build (Failed)\n'
+  fi
+}
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
-  -DKELVO_BUILD_BENCH=OFF -DKELVO_E2E_PORT="${KELVO_FAULTS_PORT:-18471}" >"$root/build-faults/configure.log"
+  -DKELVO_BUILD_BENCH=OFF -DKELVO_E2E_PORT="$faults_port" >"$root/build-faults/configure.log"
 cmake --build "$build" -j"$(nproc)" >"$root/build-faults/build.log"
 
 log="$root/build-faults/faults.log"
@@ -97,13 +119,21 @@ while IFS='#' read -r id file expr rule; do
     result="DOES NOT BUILD"
   else
     # The quick tests first; the end-to-end tests only for a fault that no
-    # quick test catches.
+    # quick test catches; the Windows tests last, and alone for what only
+    # Windows builds.
     result=""
-    for stage in quick e2e; do
+    stages="quick e2e windows"
+    case $file in *_win.cpp | packaging/windows/*) stages=windows ;; esac
+    for stage in $stages; do
       args=(--test-dir "$build" -j"$(nproc)")
       if [ $stage = quick ]; then args+=(-LE "e2e|$exclude"); else args+=(-L e2e -LE "$exclude"); fi
       [ -z "$tests" ] || args+=(-R "$tests")
-      out=$(ctest "${args[@]}" 2>&1 || true)
+      if [ $stage = windows ]; then
+        [ -e "$qt_windows" ] || break
+        out=$(windows_tests)
+      else
+        out=$(ctest "${args[@]}" 2>&1 || true)
+      fi
       echo "$out" >>"$log"
       result=$(sed -n '/The following tests FAILED:/,$p' <<<"$out" |
         sed -nE 's/^[[:space:]]*[0-9]+ - ([^ ]+).*/\1/p' | sort -u | paste -sd' ' -)
