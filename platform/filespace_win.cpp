@@ -1,21 +1,13 @@
 #include "platform/filespace.h"
 
-#include <io.h>
-#include <qt_windows.h>
-
 namespace kelvo {
 
 std::optional<QString> reserveFileSpace(QFile& file, qint64 size)
 {
-    // NTFS gives a file the clusters it is to hold ahead of its end of file;
-    // a smaller allocation than the file's length would cut it short.
-    if (size <= file.size())
-        return std::nullopt;
-    FILE_ALLOCATION_INFO allocation{};
-    allocation.AllocationSize.QuadPart = size;
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
-    if (!SetFileInformationByHandle(handle, FileAllocationInfo, &allocation, sizeof allocation))
-        return qt_error_string(int(GetLastError()));
+    // NTFS gives a file that grows the clusters of its new length at once
+    // (it is not sparse), and refuses to grow it on a full disk.
+    if (size > file.size() && !file.resize(size))
+        return file.errorString();
     return std::nullopt;
 }
 

@@ -148,8 +148,8 @@ void TestService::exportFiles_data()
     row("both: daily from field 9", 3, "H,d1,t1,1.1,F,d2,t2,2.2,D,d3,t3,3.3",
         "D,d3,t3,3.3,15:05:00\r\n", "H,d1,t1,1.1,15:05:00\r\n");
     // Windows lets no file that a reader holds open be renamed over.
-    row("both, daily held open", 3, "H,d1,t1,1.1,F,d2,t2,2.2,D,d3,t3,3.3",
-        "D,d3,t3,3.3,15:05:00\r\n", "H,d1,t1,1.1,15:05:00\r\n", true);
+    row("both, daily held open, longer", 3, "H,d1,t1,1.1,F,d2,t2,2.2,Long,2026-12-04,14:00,1.08420",
+        "Long,2026-12-04,14:00,1.08420,15:05:00\r\n", "H,d1,t1,1.1,15:05:00\r\n", true);
     row("both, eight fields", 3, "H,d1,t1,1.1,F,d2,t2,2.2", "", "H,d1,t1,1.1,15:05:00\r\n");
     row("short row", 1, "Long,2026-12-04", "");
     row("empty fields", 1, ",,,", ",,,,15:05:00\r\n");
