@@ -214,7 +214,8 @@ if [ "$kind" = wine ]; then
   xdotool mousemove --window "$win" 540 168 click 1
   timeout 20 wineserver -w || fail "Exit did not end the program"
   wine "$installed/Uninstall.exe" /S && timeout 20 wineserver -w
-  [ ! -e "$installed" ] && ! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "not uninstalled"
+  [ ! -e "$installed" ] && [ ! -e "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kelvo-Rozevid.lnk" ] &&
+    ! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "not uninstalled"
   [ -s Config.dat ] && [ -s Kelvo-Daily.csv ] || fail "the uninstaller removed the user's files"
 fi
 echo "tray $kind: checked"
