@@ -99,7 +99,7 @@ if [ "$kind" = wine ]; then
   cd "$WINEPREFIX/drive_c/users/$(id -un)"
   WINEDEBUG=trace+winmm wine start 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Kelvo-Rozevid.lnk' \
     >"$work/run/client.log" 2>&1
-  box=$(timeout 30 xdotool search --sync --name "Error while reading the configuration file") || fail "no message"
+  box=$(timeout 30 xdotool search --sync --onlyvisible --name "Error while reading the config") || fail "no message"
   xdotool windowfocus --sync "$box" key Return
   printf 'Path=C:\\users\\%s\\\r\nTimezone=GMT+0\r\n' "$(id -un)" | cmp - Config.dat || fail "no first Config.dat"
 else
