@@ -1,21 +1,19 @@
 #include "app/mainform.h"
 #include "buildconfig.h"
+#include "platform/fontsetup.h"
 #include "platform/instanceguard.h"
 #include "platform/platform.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
-#include <fontconfig/fontconfig.h>
 #include <thread>
 
 int main(int argc, char* argv[])
 {
-    // Reading the system's font configuration is the largest single cost of
-    // the first window, and it needs nothing of Qt: it runs beside the set-up
-    // of the application and its display connection, and Qt's font database
-    // then finds it done.
-    std::thread fontConfiguration([] { FcInit(); });
+    // The fonts' set-up runs beside the set-up of the application and its
+    // display connection.
+    const auto fontSetUpDone = kelvo::startFontSetUp();
     QApplication app(argc, argv);
     // One program per start folder: a second start brings the first one's
     // window back and leaves, before it has a window of its own. Taking the
@@ -25,11 +23,11 @@ int main(int argc, char* argv[])
     kelvo::InstanceGuard guard(QDir::currentPath());
     bool first = true;
     std::thread claim([&] { first = guard.claim(); });
-    // The font thread takes longer than the application's set-up; the wait
-    // goes to decoding the window's background, which its first paint then
-    // finds ready.
+    // The fonts' set-up takes longer than the application's; the wait goes to
+    // decoding the window's background, which its first paint then finds
+    // ready.
     const QPixmap background = kelvo::MainForm::backgroundPicture(app.devicePixelRatio());
-    fontConfiguration.join();
+    fontSetUpDone();
     claim.join();
     if (!first)
         return guard.wakeRunning() ? 0 : 1;

@@ -19,35 +19,51 @@
 #include <QPainter>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyleFactory>
 #include <algorithm>
 
 namespace kelvo {
 namespace {
 
+// The window's own faces where the system has them (Windows), else the
+// nearest free stand-ins.
 QFont defaultFont()
 {
-    // The nearest free stand-in for the classic 8.25 pt dialog font.
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     font.setPointSizeF(8.25);
     return font;
 }
 
 QFont labelFont()
 {
-    QFont font(QStringLiteral("Comic Neue"));
+    QFont font(QStringLiteral("Comic Sans MS"));
+    font.setFamilies({QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue")});
     font.setPointSizeF(9.75);
     font.setBold(true);
     return font;
 }
 
-// The system box is narrow for its longest entry, "Hourly System": the
-// usual style keeps a wide button and margins and cut the text off. This
-// keeps a narrower arrow button and thin margins, so every entry shows whole.
-class CompactComboStyle final : public QProxyStyle {
+// The system box is narrow for its longest entry, "Hourly System", and the
+// time-zone list for "+12" beside its scroll bar: the usual styles keep wide
+// buttons, scroll bars and margins and cut the text off (Windows' the most).
+// This keeps a narrower arrow button, scroll bar and thin margins, so every
+// entry shows whole.
+class CompactStyle final : public QProxyStyle {
 public:
-    explicit CompactComboStyle(QStyle* base) : QProxyStyle(base) {}
+    explicit CompactStyle(QStyle* base) : QProxyStyle(base) {}
+
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override
+    {
+        if (metric == PM_ScrollBarExtent)
+            return 14;
+        if (metric == PM_FocusFrameHMargin)
+            return 1;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
 
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
                          const QWidget* widget) const override
@@ -209,9 +225,12 @@ void MainForm::createControls()
     BoxPassword->setMaxLength(12);
     BoxPassword->setEchoMode(QLineEdit::Password);
     ComboSystem = new QComboBox(this);
-    auto* comboStyle = new CompactComboStyle(QStyleFactory::create(style()->name()));
-    comboStyle->setParent(ComboSystem);
-    ComboSystem->setStyle(comboStyle);
+    const auto compactStyle = [this](QWidget* owner) {
+        auto* compact = new CompactStyle(QStyleFactory::create(style()->name()));
+        compact->setParent(owner);
+        return compact;
+    };
+    ComboSystem->setStyle(compactStyle(ComboSystem));
     ComboSystem->setEditable(false);
     ComboSystem->addItems(systemNames());
     ComboSystem->setCurrentIndex(-1);
@@ -250,6 +269,8 @@ void MainForm::createControls()
     ListBoxGMT->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ListBoxGMT->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ListBoxGMT->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    ListBoxGMT->setStyle(compactStyle(ListBoxGMT));
+    ListBoxGMT->verticalScrollBar()->setStyle(ListBoxGMT->style());
     ListBoxGMT->setCurrentRow(-1);
     ListBoxGMT->clearSelection();
     placeTwips(ListBoxGMT, 3000, 600, 615, 255);

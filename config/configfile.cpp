@@ -1,26 +1,21 @@
 #include "config/configfile.h"
 
+#include "platform/filespace.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#endif
 
 namespace kelvo::config {
 
 QString defaultExportFolder()
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("C:\\");
-#else
-    QString home = QDir::homePath();
-    if (!home.endsWith(QLatin1Char('/')))
-        home += QLatin1Char('/');
+    // Not a drive's root: a user who is not an administrator may not create
+    // files there.
+    QString home = QDir::toNativeSeparators(QDir::homePath());
+    if (!home.endsWith(QDir::separator()))
+        home += QDir::separator();
     return home;
-#endif
 }
 
 QString appPathFor(const QString& currentFolder)
@@ -225,12 +220,8 @@ std::optional<QString> overwriteInPlace(const QString& path, const QByteArray& b
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered))
         return file.errorString();
-#ifdef Q_OS_UNIX
-    if (!bytes.isEmpty()) {
-        if (const int err = ::posix_fallocate(file.handle(), 0, bytes.size()))
-            return QString::fromLocal8Bit(std::strerror(err));
-    }
-#endif
+    if (const auto failure = reserveFileSpace(file, bytes.size()))
+        return failure;
     if (file.write(bytes) != bytes.size() || !file.resize(bytes.size()))
         return file.errorString();
     return std::nullopt;
@@ -257,8 +248,14 @@ std::optional<QString> writeFileAtomically(const QString& path, const QByteArray
         file.cancelWriting();
         return reason;
     }
-    if (!file.commit())
-        return file.errorString();
+    if (!file.commit()) {
+        // The file could not be replaced: on Windows a reader that holds it
+        // open keeps it from being renamed over, though it lets it be
+        // written. A stale file would be worse than one rewritten in place.
+        const QString reason = file.errorString();
+        return FileExists(path) && !overwriteInPlace(path, bytes) ? std::nullopt
+                                                                  : std::optional(reason);
+    }
     return std::nullopt;
 }
 

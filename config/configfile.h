@@ -13,8 +13,8 @@ namespace kelvo::config {
 inline constexpr char kFileName[] = "Config.dat";
 inline constexpr char kTitlePrefix[] = "Kelvo-Rozevid - ";
 
-// The folder files go to when nothing else is known: "C:\" on Windows, the
-// user's home folder followed by "/" elsewhere.
+// The folder files go to when nothing else is known: the user's home folder
+// followed by the native separator.
 QString defaultExportFolder();
 
 // The start folder followed by the native separator, which a root folder
@@ -82,8 +82,9 @@ Message folderMissingOnSaveMessage();
 
 // Writes a whole file through a temporary file in the same folder and a
 // rename, so a reader never sees it half written. Where no new file may be
-// created in the folder, an existing file is rewritten in place instead, its
-// room claimed first so that a full disk leaves the old content whole.
+// created in the folder, or the file may not be renamed over, an existing
+// file is rewritten in place instead, its room claimed first so that a full
+// disk leaves the old content whole.
 // Returns the system's reason on failure, std::nullopt on success.
 std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes);
 

@@ -1,6 +1,5 @@
 #include "platform/instanceguard.h"
 
-#include "platform/modules.h"
 #include "platform/networkmodule.h"
 
 #include <QCryptographicHash>
@@ -32,16 +31,6 @@ QString instanceName(const QString& folder)
     return QDir(runtime).filePath(QStringLiteral("kelvo-rozevid-") + QLatin1String(key));
 }
 
-std::unique_ptr<InstanceChannel> makeChannel()
-{
-    QString error;
-    const auto create = reinterpret_cast<CreateInstanceChannel>(resolveModuleSymbol(
-        moduleFolders(), QStringLiteral("kelvo-network"), kCreateInstanceChannelSymbol, &error));
-    if (!create)
-        qWarning("kelvo-rozevid: cannot load the network module: %s", qPrintable(error));
-    return std::unique_ptr<InstanceChannel>(create ? create() : nullptr);
-}
-
 } // namespace
 
 InstanceGuard::InstanceGuard(QString folder) : m_folder(std::move(folder)) {}
@@ -60,7 +49,7 @@ bool InstanceGuard::claim()
 
 bool InstanceGuard::wakeRunning()
 {
-    const std::unique_ptr<InstanceChannel> channel = makeChannel();
+    const std::unique_ptr<InstanceChannel> channel = instanceChannel();
     const QDeadlineTimer deadline(kWakeWaitMs);
     while (channel && !deadline.hasExpired()) {
         if (channel->knock(m_name, kKnockMs))
@@ -74,7 +63,7 @@ void InstanceGuard::listen(std::function<void()> onAnotherStart)
 {
     if (!m_lock || !m_lock->isLocked() || m_channel)
         return;
-    m_channel = makeChannel();
+    m_channel = instanceChannel();
     if (m_channel && !m_channel->listen(m_name, std::move(onAnotherStart)))
         qWarning("kelvo-rozevid: later starts in this folder cannot reach this one");
 }

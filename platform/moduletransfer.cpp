@@ -88,4 +88,14 @@ std::function<std::unique_ptr<HttpTransfer>()> moduleTransfers(QStringList folde
     };
 }
 
+std::unique_ptr<InstanceChannel> instanceChannel()
+{
+    QString error;
+    const auto create = reinterpret_cast<CreateInstanceChannel>(resolveModuleSymbol(
+        moduleFolders(), QStringLiteral("kelvo-network"), kCreateInstanceChannelSymbol, &error));
+    if (!create)
+        qWarning("kelvo-rozevid: cannot load the network module: %s", qPrintable(error));
+    return std::unique_ptr<InstanceChannel>(create ? create() : nullptr);
+}
+
 } // namespace kelvo

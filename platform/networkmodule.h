@@ -46,4 +46,12 @@ public:
 using CreateInstanceChannel = InstanceChannel* (*)();
 inline constexpr char kCreateInstanceChannelSymbol[] = "kelvo_create_instance_channel";
 
+// The channel over Qt's local sockets (Unix domain sockets, or named pipes on
+// Windows).
+std::unique_ptr<InstanceChannel> makeLocalChannel();
+
+// The channel of this platform: from the network module where the program
+// loads one, else linked in. Null when it cannot be had.
+std::unique_ptr<InstanceChannel> instanceChannel();
+
 } // namespace kelvo

@@ -30,7 +30,8 @@ struct Platform {
 };
 
 // The real desktop and network. The transfer objects share one network
-// access manager, in the kelvo-network module that the first request loads.
+// access manager: on Linux in the kelvo-network module that the first
+// request loads, on Windows in the program itself.
 Platform qtPlatform();
 
 } // namespace kelvo

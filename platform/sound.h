@@ -21,7 +21,7 @@ public:
     virtual QString installedAlarmFile() const = 0;
 };
 
-// Plays through the kelvo-sound module, loaded from the first of
+// On Linux: plays through the kelvo-sound module, loaded from the first of
 // moduleFolders that holds it at the first sound. Until a module loads,
 // every sound reports failure and the next one tries again.
 class QtSoundPlayer final : public SoundPlayer {
@@ -38,6 +38,14 @@ private:
 
     QStringList m_moduleFolders;
     std::unique_ptr<SoundBackend> m_backend;
+};
+
+// Plays through winmm's PlaySound, asynchronously; the installed sound lies
+// beside the program.
+class WinSoundPlayer final : public SoundPlayer {
+public:
+    bool play(const QString& fileName) override;
+    QString installedAlarmFile() const override;
 };
 
 } // namespace kelvo

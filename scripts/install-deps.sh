@@ -4,6 +4,8 @@
 #                                    demo service, and making the .deb
 #   scripts/install-deps.sh --tests  that, and what the tests, the fuzzers and
 #                                    the benchmarks need besides
+#   scripts/install-deps.sh --windows  cross-building for Windows, the
+#                                    installer, and building Qt for it
 # Idempotent: packages already present are left alone, and apt is not
 # touched at all when nothing is missing.
 set -euo pipefail
@@ -27,12 +29,22 @@ test_packages=(
   weston trayer openbox lxqt-panel libfaketime faketime
   clang clang-format libclang-rt-14-dev llvm
   python3 curl fontconfig desktop-file-utils appstream lintian debootstrap
+  wine wine64
+)
+
+# The Windows build (scripts/build-windows.sh, scripts/build-qt-windows.sh):
+# the cross compiler, Qt's host tools, NSIS, and what fetching and unpacking
+# Qt takes.
+windows_packages=(
+  cmake ninja-build qt6-base-dev qt6-base-dev-tools
+  g++-mingw-w64-x86-64-posix mingw-w64-tools nsis zstd dpkg-dev patch
 )
 
 case ${1:-} in
 --tests) packages+=("${test_packages[@]}") ;;
+--windows) packages=("${windows_packages[@]}") ;;
 "") ;;
-*) echo "usage: $0 [--tests]" >&2; exit 2 ;;
+*) echo "usage: $0 [--tests|--windows]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -5,8 +5,9 @@
 # For each fault below it breaks one rule in a single line of the program,
 # builds, runs ctest (the quick tests, then the end-to-end tests if no quick
 # test failed; never the package checks or the benchmark pass, except for a
-# fault whose line names the label of the tests that catch it) and prints one
-# line: the fault, then the tests that failed.
+# fault whose line names the label of the tests that catch it; then, if none
+# failed and a Qt for Windows is at hand, the Windows build and its tests
+# under Wine) and prints one line: the fault, then the tests that failed.
 # A fault that no test catches prints "NOT CAUGHT"; a fault whose line is no
 # longer in the source prints "ANCHOR MISSING", so the table is kept honest as
 # the code changes. The copy lives in build-faults/; the tree itself is never
@@ -55,7 +56,7 @@ portal-login#service/protocol.cpp#s/if \(cleanSignalReply\(reply\)\)\n/if (!repl
 unreachable#service/protocol.cpp#s/if \(transferFailed\)\n\s*return LoginOutcome::Unreachable;\n//#a login whose transfer failed says the service was not reached
 export-bytes#service/exportfile.cpp#s/return encodeAsReceived\(line, encoding\);/return line.toUtf8();/#export fields are written in the bytes received
 export-shown#service/fetchsignals.cpp#s/LabExportError->setVisible\(failure->failed\);//#a failed export shows in the window
-in-place#config/configfile.cpp#s/if \(const int err = ::posix_fallocate\(file\.handle\(\), 0, bytes\.size\(\)\)\)/if (const int err = 0)/#an in-place rewrite claims its room before touching the file
+in-place#platform/filespace_linux.cpp#s/if \(const int err = ::posix_fallocate\(file\.handle\(\), 0, size\)\)/if (const int err = 0)/#an in-place rewrite claims its room before touching the file
 zone-kept#app/mainform.cpp#s/ListBoxGMT->setSelectionModel\(new KeepOneSelected\(ListBoxGMT->model\(\), ListBoxGMT\)\);//#a chosen time zone cannot be unselected
 installed-alarm#alerts/alarm.cpp#s/return config::FileExists\(installed\) \? installed : QString\(\);/return QString();/#without a sound of its own the start folder gets the installed one
 alarm-beep#alerts/alarm.cpp#s/if \(!PlayWAV\(file\)\)/if (!PlayWAV(file) \&\& false)/#a sound that cannot be played is replaced by the beep
@@ -84,6 +85,14 @@ deb-libc#platform/CMakeLists.txt#s/,--no-as-needed,-lc//#the modules name the C 
 deb-ldconfig#platform/CMakeLists.txt#s/lib\/\$\{CMAKE_LIBRARY_ARCHITECTURE\}\/kelvo-rozevid/\${CMAKE_INSTALL_LIBDIR}\/kelvo-rozevid/#the modules are kept where the package needs no ldconfig#package
 deb-twice#packaging/CMakeLists.txt#s/"gstreamer1\.0-plugins-base,/"libqt6gui6, gstreamer1.0-plugins-base,/#Depends names each package once#package
 deb-tls#packaging/CMakeLists.txt#s/string\(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ca-certificates"\)//#a package for an https service depends on ca-certificates#package
+renamed-over#config/configfile.cpp#s/return FileExists\(path\) && !overwriteInPlace\(path, bytes\) \? std::nullopt\s*: std::optional\(reason\);/return reason;/#a file that may not be renamed over is rewritten in place
+home-folder#config/configfile.cpp#s/QString home = QDir::toNativeSeparators\(QDir::homePath\(\)\);/QString home = QDir::homePath();/#the default export folder is the home folder, with the native separator
+icon-double-click#platform/trayicon.cpp#s/reason == QSystemTrayIcon::DoubleClick && m_onRestore/reason != QSystemTrayIcon::Context \&\& m_onRestore/#only a double click on Qt's icon (XEmbed, Windows) brings the window back
+win-sound-async#platform/sound_win.cpp#s/SND_ASYNC \| SND_FILENAME/SND_SYNC | SND_FILENAME/#the alarm sound plays without holding up the window
+win-sound-installed#platform/sound_win.cpp#s/QStringLiteral\("\/Alarm\.wav"\)/QStringLiteral("\/share\/Alarm.wav")/#on Windows the installed alarm sound lies beside the program
+label-faces#app/mainform.cpp#s/\{QStringLiteral\("Comic Sans MS"\), QStringLiteral\("Comic Neue"\)\}/{QStringLiteral("Comic Sans MS")}/#without Comic Sans MS the labels fall back to Comic Neue
+zone-list-fits#app/mainform.cpp#s/ListBoxGMT->verticalScrollBar\(\)->setStyle\(ListBoxGMT->style\(\)\);//#every time-zone entry shows whole beside the list's scroll bar
+start-folder#packaging/windows/installer.nsi.in#s/StrCpy \$OUTDIR "%USERPROFILE%"//#the Start-menu shortcut starts the program in the profile folder
 EOF
 )
 
@@ -95,8 +104,21 @@ find "$src" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
 tar -C "$root" --exclude='./build*' --exclude=./.git --exclude=./run -cf - . | tar -C "$src" -xmf -
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+faults_port=${KELVO_FAULTS_PORT:-18471}
+qt_windows=${KELVO_QT_WINDOWS:-$root/../shared/qt-windows/qt6-mingw-6.4.2.tar.zst}
+# The copy's Windows build, for the port after the Linux end-to-end tests',
+# and its tests.
+windows_tests() {
+  if KELVO_QT_WINDOWS="$qt_windows" KELVO_WINDOWS_BUILD="$build/windows" "$src/scripts/build-windows.sh" \
+    -DKELVO_SERVICE_URL="http://127.0.0.1:$((faults_port + 1))" \
+    -DKELVO_DEMO_SERVICE="$build/demo/kelvo-demo-service" >>"$log" 2>&1; then
+    ctest --test-dir "$build/windows" --output-on-failure ${tests:+-R "$tests"} 2>&1 || true
+  else
+    printf 'The following tests FAILED:\n\t  0 - windows-build (Failed)\n'
+  fi
+}
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
-  -DKELVO_BUILD_BENCH=OFF -DKELVO_E2E_PORT="${KELVO_FAULTS_PORT:-18471}" >"$root/build-faults/configure.log"
+  -DKELVO_BUILD_BENCH=OFF -DKELVO_E2E_PORT="$faults_port" >"$root/build-faults/configure.log"
 cmake --build "$build" -j"$(nproc)" >"$root/build-faults/build.log"
 
 log="$root/build-faults/faults.log"
@@ -114,9 +136,11 @@ while IFS='#' read -r id file expr rule label; do
     result="DOES NOT BUILD"
   else
     # The quick tests first; the end-to-end tests only for a fault that no
-    # quick test catches.
+    # quick test catches; the Windows tests last, and alone for what only
+    # Windows builds.
     result=""
-    stages=(quick e2e)
+    stages=(quick e2e windows)
+    case $file in *_win.cpp | packaging/windows/*) stages=(windows) ;; esac
     [ -z "$label" ] || stages=("$label")
     for stage in "${stages[@]}"; do
       args=(--test-dir "$build" -j"$(nproc)")
@@ -126,7 +150,12 @@ while IFS='#' read -r id file expr rule label; do
       *) args+=(-L "$stage" -LE fresh-install) ;;
       esac
       [ -z "$tests" ] || args+=(-R "$tests")
-      out=$(ctest "${args[@]}" 2>&1 || true)
+      if [ $stage = windows ]; then
+        [ -e "$qt_windows" ] || break
+        out=$(windows_tests)
+      else
+        out=$(ctest "${args[@]}" 2>&1 || true)
+      fi
       echo "$out" >>"$log"
       result=$(sed -n '/The following tests FAILED:/,$p' <<<"$out" |
         sed -nE 's/^[[:space:]]*[0-9]+ - ([^ ]+).*/\1/p' | sort -u | paste -sd' ' -)

@@ -4,37 +4,76 @@
 #      tests) through ctest;
 #   2. the same suite again, built with AddressSanitizer and
 #      UndefinedBehaviorSanitizer;
-#   3. each fuzzer for a minute.
+#   3. each fuzzer for a minute;
+#   4. beside them, when a Qt for Windows is at hand, the Windows build and
+#      its tests under Wine.
 # Installs what it needs first. Runs from any folder.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
 logs=$(mktemp -d)
-trap 'rm -rf "$logs"' EXIT
+windows_pid=""
+trap '[ -z "$windows_pid" ] || wait "$windows_pid" 2>/dev/null; rm -rf "$logs"' EXIT
 
 "$root/scripts/install-deps.sh" --tests
 
-run_suite() { # run_suite <build-folder> <name> [cmake options...]
+build_suite() { # build_suite <build-folder> <name> [cmake options...]
   local build=$1 name=$2
   shift 2
   echo "== $name: building in $build"
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build "$build" -j"$jobs"
-  echo "== $name: running the tests"
-  ctest --test-dir "$build" --output-on-failure -j"$jobs" 2>&1 | tee "$logs/$name.log"
+}
+test_suite() { # test_suite <build-folder> <name>
+  echo "== $2: running the tests"
+  ctest --test-dir "$1" --output-on-failure -j"$jobs" 2>&1 | tee "$logs/$2.log"
 }
 
-run_suite "$root/build-tests" plain -DKELVO_SANITIZE=OFF
+# The Windows tests: the program cross-built in a folder of its own, for the
+# Linux build's demo service on the port after the Linux end-to-end tests'
+# port, then its ctest under Wine. They run beside the Linux suites, which
+# spend much of their time waiting on displays and the network.
+windows_tests() {
+  local port
+  port=$(sed -n 's/^KELVO_E2E_PORT:[A-Z]*=//p' "$root/build-tests/CMakeCache.txt")
+  KELVO_WINDOWS_BUILD="$root/build-windows-tests" "$root/scripts/build-windows.sh" \
+    -DKELVO_SERVICE_URL="http://127.0.0.1:$((port + 1))" \
+    -DKELVO_DEMO_SERVICE="$root/build-tests/demo/kelvo-demo-service" &&
+    ctest --test-dir "$root/build-windows-tests" --output-on-failure
+}
+
+build_suite "$root/build-tests" plain -DKELVO_SANITIZE=OFF
+if [ -n "${KELVO_QT_WINDOWS:-}" ] || [ -f "$root/../shared/qt-windows/qt6-mingw-6.4.2.tar.zst" ]; then
+  echo "== windows: building and testing under Wine beside the Linux suites; its log comes last"
+  windows_tests >"$logs/windows.out" 2>&1 &
+  windows_pid=$!
+else
+  echo "== windows: SKIPPED, no Qt for Windows. Set KELVO_QT_WINDOWS to a static Qt 6.4 for"
+  echo "   mingw-w64 (its folder or a .tar.zst of it), or build one with"
+  echo "   scripts/build-qt-windows.sh <folder> (about 45 minutes); see README, Windows."
+fi
+test_suite "$root/build-tests" plain
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-run_suite "$root/build-asan" sanitizers -DKELVO_SANITIZE=ON
+build_suite "$root/build-asan" sanitizers -DKELVO_SANITIZE=ON
+test_suite "$root/build-asan" sanitizers
 unset ASAN_OPTIONS UBSAN_OPTIONS
 
 echo "== fuzzers"
 "$root/scripts/run-fuzzers.sh" 60
 
-# One closing line for the whole run: the tests of both suites.
+if [ -n "$windows_pid" ]; then
+  wait "$windows_pid" || true
+  windows_pid=""
+  echo "== windows: the build and the tests under Wine"
+  cat "$logs/windows.out"
+  # A build that failed ran no test: it counts as one failed.
+  grep -E 'tests passed, [0-9]+ tests failed out of' "$logs/windows.out" >"$logs/windows.log" ||
+    echo "0% tests passed, 1 tests failed out of 1" >"$logs/windows.log"
+fi
+
+# One closing line for the whole run: the tests of all suites.
 passed=0
 failed=0
 for log in "$logs"/*.log; do
@@ -45,3 +84,4 @@ for log in "$logs"/*.log; do
   failed=$((failed + bad))
 done
 echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -2,7 +2,9 @@
 // that for high-density screens) and the
 // window icon (16 x 16 and 32 x 32), and the same icon at the larger sizes
 // that the desktop's icon theme asks for (48 to 256 pixels). The icons are
-// written as PNG files, the background as binary PPM: the window shows it at
+// written as PNG files, and together as the Windows program's icon file
+// (packaging/windows/kelvo-rozevid.ico), the background as binary PPM: the
+// window shows it at
 // once, and a PPM is read in a fraction of the time a PNG takes to decode
 // (the program's resources compress it as well).
 //
@@ -11,7 +13,9 @@
 // The folders default to the source tree's app/resources and packaging/icons.
 // Run it with QT_QPA_PLATFORM=offscreen on a machine without a display.
 
+#include <QBuffer>
 #include <QColor>
+#include <QDataStream>
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -388,6 +392,36 @@ bool save(const QImage& image, const QDir& dir, const QString& name, const char*
     return true;
 }
 
+// A Windows icon file of PNG images, one per size: a header, a directory
+// entry per image, then the images.
+bool saveIco(const QList<QImage>& images, const QString& path)
+{
+    QByteArray file;
+    QDataStream out(&file, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << quint16(0) << quint16(1) << quint16(images.size());
+    QList<QByteArray> pngs;
+    qint64 offset = 6 + 16 * images.size();
+    for (const QImage& image : images) {
+        QBuffer png(&pngs.emplace_back());
+        png.open(QIODevice::WriteOnly);
+        image.save(&png, "PNG");
+        // A size of 256 is written as 0.
+        out << quint8(image.width() & 0xff) << quint8(image.height() & 0xff) << quint8(0)
+            << quint8(0) << quint16(1) << quint16(32) << quint32(png.size()) << quint32(offset);
+        offset += png.size();
+    }
+    for (const QByteArray& png : pngs)
+        file += png;
+    QFile ico(path);
+    if (!ico.open(QIODevice::WriteOnly) || ico.write(file) != file.size()) {
+        QTextStream(stderr) << "cannot write " << path << Qt::endl;
+        return false;
+    }
+    QTextStream(stdout) << "wrote " << path << Qt::endl;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -413,5 +447,8 @@ int main(int argc, char** argv)
     for (const int size : kThemeIconSizes) {
         ok = save(drawIcon(size), themeIcons, QStringLiteral("%1x%1.png").arg(size)) && ok;
     }
+    ok = saveIco({drawIcon(16), drawIcon(32), drawIcon(48), drawIcon(256)},
+                 themeIcons.filePath(QStringLiteral("../windows/kelvo-rozevid.ico"))) &&
+         ok;
     return ok ? 0 : 1;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # "Minimize" and the way back on each kind of desktop, with the real program
 # under Xvfb against the demo service and the desktop's parts started here:
-#   tray.sh <sni|xembed|wm> <client> <demo-service> <port> <artifacts-folder>
+#   tray.sh <sni|xembed|wm|wine> <client> <demo-service> <port> <artifacts-folder>
 # sni:    lxqt-panel, a StatusNotifierItem host, started late; a click on the
 #         icon restores the window, and so does a start in the same folder.
 # xembed: trayer, started late; a single click on the icon does nothing, a
@@ -9,10 +9,14 @@
 # wm:     openbox and no tray; the window is minimised, and a change of
 #         positions and a start in the same folder bring it back; a start in
 #         another folder, or after a crash, opens a window of its own.
-# On both trays the window comes back when the tray is killed, and hides
+# wine:   <client> is the Windows installer, under Wine with trayer: install, first start, a wrong
+#         password, exports, the icon as for xembed, Manual Update, alarm, a second start, texts,
+#         Exit, uninstall.
+# On both Linux trays the window comes back when the tray is killed, and hides
 # again into the tray started anew.
 set -euo pipefail
 kind=$1 client=$2 demo=$3 port=$4 artifacts=$5/tray-$1
+here=$(cd "$(dirname "$0")" && pwd)
 
 # A scratch folder; at exit every process started through started() is
 # stopped and the logs of $work/run are kept.
@@ -24,6 +28,7 @@ started() { started_pids+=("$1"); }
 cleanup() {
   local pid
   for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  [ "$kind" != wine ] || wineserver -k 2>/dev/null || true
   wait 2>/dev/null || true
   cp "$work"/run/*.log "$artifacts"/ 2>/dev/null || true
   rm -rf "$work"
@@ -59,7 +64,14 @@ started $!
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
 wait_for 10 test -S "$work/bus" || fail "no session bus"
 
+tray() {
+  trayer --edge top --align right --widthtype request --height 24 >>trayer.log 2>&1 &
+  tray_pid=$!
+  started $tray_pid
+  timeout 10 xdotool search --sync --onlyvisible --pid $tray_pid >/dev/null || fail "trayer did not start"
+}
 case $kind in
+wine) tray ;;
 wm)
   openbox --sm-disable >openbox.log 2>&1 &
   started $!
@@ -75,35 +87,59 @@ fi
 demo_pid=$!
 started $demo_pid
 wait_for 10 grep -qs "listening on" demo.log || fail "demo service did not start"
-# Off GMT every check fetches the signals, and in minutes 58 and 59 of an
-# hour a check falls due at each tick of the check timer.
-printf 'Path=%s/\r\nTimezone=GMT+01\r\n' "$work/run" >Config.dat
-# The clock is set by libfaketime, preloaded after the AddressSanitizer's
-# runtime where the client has one, which must come first.
-preload="$(ldd "$client" | awk '/libasan/ { print $3 }') $(echo /usr/lib/*/faketime/libfaketime.so.1)"
-export HOME="$work/run" XDG_RUNTIME_DIR="$work" TZ=UTC
-start_client() { # start_client <log>: a client in the current folder; sets client_pid and win
-  (exec env FAKETIME="@2026-01-05 10:58:00" FAKETIME_DONT_FAKE_MONOTONIC=1 \
-    LD_PRELOAD="${preload# }" "$client") >"$1" 2>&1 &
-  client_pid=$!
-  started $client_pid
-  # (looked for afresh each time: a search fails when a window goes meanwhile)
-  wait_for 20 eval 'win=$(xdotool search --limit 1 --onlyvisible --pid $client_pid --name "$title")' ||
-    fail "the main window did not open"
-}
 title="Kelvo-Rozevid - Connecting you to profitable trading"
-start_client client.log
+if [ "$kind" = wine ]; then
+  wineserver -w # a server the tests before left
+  wine "$client" /S || fail "the installer failed"
+  installed="$WINEPREFIX/drive_c/Program Files/Kelvo-Rozevid"
+  ls "$installed"/{kelvo-rozevid.exe,Alarm.wav,LICENSE.txt,Uninstall.exe} >/dev/null || fail "not installed"
+  uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvo-Rozevid'
+  wine reg query "$uninstall_key" /v UninstallString >/dev/null || fail "no uninstaller registered"
+  program=(wine "$installed/kelvo-rozevid.exe")
+  # The first start, from the Start menu: in the profile folder, which keeps Config.dat and exports.
+  cd "$WINEPREFIX/drive_c/users/$(id -un)"
+  WINEDEBUG=trace+winmm wine start 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Kelvo-Rozevid.lnk' \
+    >"$work/run/client.log" 2>&1
+  box=$(timeout 30 xdotool search --sync --onlyvisible --name "Error while reading the config") || fail "no message"
+  xdotool windowfocus --sync "$box" key Return
+  printf 'Path=C:\\users\\%s\\\r\nTimezone=GMT+0\r\n' "$(id -un)" | cmp - Config.dat || fail "no first Config.dat"
+  win=$(timeout 30 xdotool search --sync --onlyvisible --name "$title" | head -1) || fail "the main window did not open"
+else
+  # Off GMT every check fetches the signals, and in minutes 58 and 59 of an
+  # hour a check falls due at each tick of the check timer.
+  printf 'Path=%s/\r\nTimezone=GMT+01\r\n' "$work/run" >Config.dat
+  # The clock is set by libfaketime, preloaded after the AddressSanitizer's
+  # runtime where the client has one, which must come first.
+  preload="$(ldd "$client" | awk '/libasan/ { print $3 }') $(echo /usr/lib/*/faketime/libfaketime.so.1)"
+  export HOME="$work/run" XDG_RUNTIME_DIR="$work" TZ=UTC
+  program=("$client")
+  start_client() { # start_client <log>: a client in the current folder; sets client_pid and win
+    (exec env FAKETIME="@2026-01-05 10:58:00" FAKETIME_DONT_FAKE_MONOTONIC=1 \
+      LD_PRELOAD="${preload# }" "$client") >"$1" 2>&1 &
+    client_pid=$!
+    started $client_pid
+    # (looked for afresh each time: a search fails when a window goes meanwhile)
+    wait_for 20 eval 'win=$(xdotool search --limit 1 --onlyvisible --pid $client_pid --name "$title")' ||
+      fail "the main window did not open"
+  }
+  start_client client.log
+fi
 # Logs in as a user would: user name, Tab, password, Tab, pick the system,
 # click Login.
 xdotool windowraise "$win" windowfocus --sync "$win"
 sleep 0.5
 xdotool type --delay 40 demo
 xdotool key Tab
-xdotool type --delay 40 demo123
+xdotool type --delay 40 "$([ "$kind" = wine ] && echo wrong || echo demo123)"
 xdotool key Tab Down Down Down
 sleep 0.3
 import -window "$win" "$artifacts/login-panel.png"
 xdotool mousemove --window "$win" 476 144 click 1
+if [ "$kind" = wine ]; then
+  wait_for 10 grep -q "refused (wrong password" "$work/run/demo.log" || fail "the wrong password was not refused"
+  xdotool mousemove --window "$win" 476 89 click 1 key ctrl+a type --delay 40 demo123
+  xdotool mousemove --window "$win" 476 144 click 1
+fi
 wait_for 30 test -s Kelvo-Daily.csv || fail "no export file after the login"
 
 map_state() { xwininfo -id "$win" | sed -n 's/.*Map State: //p'; }
@@ -114,14 +150,21 @@ iconic() { [ "$(wm_state)" = Iconic ]; }
 minimize() { xdotool mousemove --window "$win" 156 160 click 1; }
 restored() { shown && ! iconic; }
 again() { # a start in this folder brings the window back and leaves
-  timeout 20 "$client" >>again.log 2>&1 || fail "a second start did not end with status 0"
+  timeout 20 "${program[@]}" >>"$work/run/again.log" 2>&1 || fail "a second start did not end with status 0"
   wait_for 2 restored || fail "a second start did not bring the window back"
 }
 tray_killed() { # kill -9 <pid>: the tray crashes, the window comes back within 2 s
   kill -9 "$1"
   wait_for 2 restored || fail "the window did not come back when the tray went away"
 }
-positions() { curl -s "http://127.0.0.1:$port/software/ProgSignals.php?u=demo&p=3%24med&s=3" | cut -d, -f1,5,9; }
+ask() { curl -s "http://127.0.0.1:$port/software/ProgSignals.php?$1"; }
+reply() { ask "u=demo&p=3%24med&s=3"; }
+positions() { reply | cut -d, -f1,5,9; }
+# Both files, byte for byte, in the zone +0 of a first start.
+exported() {
+  [ "$(cat Kelvo-Daily.csv Kelvo-Hourly.csv && echo .)" = "$(printf '%s,%s\r\n%s,%s\r\n.' \
+    "$(reply | cut -d, -f9-12)" "$(ask a=1)" "$(reply | cut -d, -f1-4)" "$(ask a=1)")" ]
+}
 change_positions() { # moves the service on until its positions differ from the client's
   local before tries=0
   before=$(positions)
@@ -171,23 +214,22 @@ sni)
   again
   item_gone || fail "the icon stayed with the window back"
   ;;
-xembed)
-  # A tray that comes after the client (a panel still starting): without it
-  # the window stays, and the next click finds it.
-  minimize
-  sleep 0.5
-  shown || fail "Minimize hid the window with no tray to bring it back"
-  tray() {
-    trayer --edge top --align right --widthtype request --height 24 >>trayer.log 2>&1 &
-    tray_pid=$!
-    started $tray_pid
-    timeout 10 xdotool search --sync --onlyvisible --pid $tray_pid >/dev/null || fail "trayer did not start"
-  }
-  tray
+xembed | wine)
+  # (Wine puts its icons into the tray from its own process.)
+  icon_of=(--class explorer.exe)
+  if [ "$kind" = xembed ]; then
+    # A tray that comes after the client (a panel still starting): without
+    # it the window stays, and the next click finds it.
+    minimize
+    sleep 0.5
+    shown || fail "Minimize hid the window with no tray to bring it back"
+    tray
+    icon_of=(--pid "$client_pid" --class Kelvo-Rozevid)
+  fi
+  [ "$kind" != wine ] || wait_for 5 exported || fail "the export files are not the service's signals"
   minimize
   wait_for 10 hidden || fail "Minimize did not hide the window"
-  icon=$(timeout 10 xdotool search --sync --limit 1 --onlyvisible --pid "$client_pid" --class Kelvo-Rozevid) ||
-    fail "no icon in the tray"
+  icon=$(timeout 10 xdotool search --sync --limit 1 --onlyvisible "${icon_of[@]}") || fail "no icon in the tray"
   xdotool mousemove --window "$icon" 10 10 click 1
   sleep 1 # longer than a double click: the next click is a new one
   hidden || fail "a single click on the icon brought the window back"
@@ -195,10 +237,14 @@ xembed)
   wait_for 10 shown || fail "a double click on the icon did not bring the window back"
   minimize
   wait_for 10 hidden || fail "Minimize did not hide the window again"
-  tray_killed "$tray_pid"
-  tray
-  minimize
-  wait_for 10 hidden || fail "Minimize did not hide the window into the new tray"
+  if [ "$kind" = wine ]; then
+    again
+  else
+    tray_killed "$tray_pid"
+    tray
+    minimize
+    wait_for 10 hidden || fail "Minimize did not hide the window into the new tray"
+  fi
   ;;
 wm)
   minimize
@@ -229,4 +275,20 @@ wm)
   again
   ;;
 esac
+if [ "$kind" = wine ]; then
+  change_positions
+  xdotool mousemove --window "$win" 436 168 click 1
+  wait_for 10 exported || fail "Manual Update did not bring the change"
+  # The alarm, on at the change: the sound installed beside the program, played asynchronously.
+  wait_for 5 grep -qF 'SoundName=L"C:\\Program Files\\Kelvo-Rozevid\\Alarm.wav"' "$work/run/client.log" &&
+    grep -q "PlaySound.*fdwSound=00020003" "$work/run/client.log" || fail "no alarm sound"
+  import -window "$win" "$artifacts/main-panel.png"
+  /usr/bin/python3 "$here/textfit.py" "$artifacts/main-panel.png" "$(reply)" +12 "C:\\users\\$(id -un)\\" || fail "see above"
+  xdotool mousemove --window "$win" 540 168 click 1
+  timeout 20 wineserver -w || fail "Exit did not end the program"
+  wine "$installed/Uninstall.exe" /S && timeout 20 wineserver -w
+  [ ! -e "$installed" ] && [ ! -e "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kelvo-Rozevid.lnk" ] &&
+    ! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "not uninstalled"
+  [ -s Config.dat ] && [ -s Kelvo-Daily.csv ] || fail "the uninstaller removed the user's files"
+fi
 echo "tray $kind: checked"

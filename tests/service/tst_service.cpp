@@ -138,14 +138,18 @@ void TestService::exportFiles_data()
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QByteArray>("daily"); // empty: as it was
     QTest::addColumn<QByteArray>("hourly");
+    QTest::addColumn<bool>("held"); // the daily file open in a reader meanwhile
     const auto row = [](const char* name, int system, const QByteArray& reply, const char* daily,
-                        const char* hourly = "") {
-        QTest::newRow(name) << system << reply << QByteArray(daily) << QByteArray(hourly);
+                        const char* hourly = "", bool held = false) {
+        QTest::newRow(name) << system << reply << QByteArray(daily) << QByteArray(hourly) << held;
     };
     row("daily", 1, "Long,2026-12-04,14:00,1.0842", "Long,2026-12-04,14:00,1.0842,15:05:00\r\n");
     row("hourly", 2, "Long,d1,t1,1.1,Short,d2,t2,2.2", "", "Long,d1,t1,1.1,15:05:00\r\n");
     row("both: daily from field 9", 3, "H,d1,t1,1.1,F,d2,t2,2.2,D,d3,t3,3.3",
         "D,d3,t3,3.3,15:05:00\r\n", "H,d1,t1,1.1,15:05:00\r\n");
+    // Windows lets no file that a reader holds open be renamed over.
+    row("both, daily held open, longer", 3, "H,d1,t1,1.1,F,d2,t2,2.2,Long,2026-12-04,14:00,1.08420",
+        "Long,2026-12-04,14:00,1.08420,15:05:00\r\n", "H,d1,t1,1.1,15:05:00\r\n", true);
     row("both, eight fields", 3, "H,d1,t1,1.1,F,d2,t2,2.2", "", "H,d1,t1,1.1,15:05:00\r\n");
     row("short row", 1, "Long,2026-12-04", "");
     row("empty fields", 1, ",,,", ",,,,15:05:00\r\n");
@@ -160,6 +164,7 @@ void TestService::exportFiles()
     QFETCH(QByteArray, reply);
     QFETCH(QByteArray, daily);
     QFETCH(QByteArray, hourly);
+    QFETCH(bool, held);
     const QByteArray old = "Flat,2026-12-01,10:00,1.0001,09:00:00\r\n";
     QTemporaryDir dir;
     QFile files[] = {QFile(dir.filePath(QString::fromLatin1(exporting::kDailyFile))),
@@ -168,6 +173,8 @@ void TestService::exportFiles()
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
         file.close();
     }
+    QFile reader(files[0].fileName());
+    QVERIFY(!held || reader.open(QIODevice::ReadOnly));
     const ReplyText text = decodeReplyBody(reply);
     exporting::writeExports(dir.path(), system, protocol::splitSignalReply(text),
                             QStringLiteral("15:05:00"), text.encoding());

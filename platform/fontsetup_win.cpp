@@ -1,0 +1,10 @@
+#include "platform/fontsetup.h"
+
+namespace kelvo {
+
+std::function<void()> startFontSetUp()
+{
+    return [] {};
+}
+
+} // namespace kelvo

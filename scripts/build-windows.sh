@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Cross-builds the client for 64-bit Windows with Debian's mingw-w64 and a
+# static Qt:
+#   scripts/build-windows.sh [extra CMake options]
+# into build-windows/ (or the folder $KELVO_WINDOWS_BUILD names):
+#   kelvo-rozevid.exe                    the program, needing only Windows' own DLLs
+#   kelvo-rozevid-<version>-setup.exe    its installer
+#   kelvo-rozevid-<version>-win64.zip    the program to unpack and run anywhere
+# and, unless -DKELVO_BUILD_TESTS=OFF, the tests that ctest there runs under
+# Wine. The service's address is built in, as on Linux:
+#   scripts/build-windows.sh -DKELVO_SERVICE_URL=https://signals.example.com
+#
+# Qt is taken from $KELVO_QT_WINDOWS (an installed prefix or a .tar.zst of
+# one), else from ../shared/qt-windows/qt6-mingw-6.4.2.tar.zst beside the
+# source tree, unpacked once into build-windows/qt/. With neither,
+# scripts/build-qt-windows.sh builds it from Debian's source into
+# build-windows/qt/ first, which takes about 45 minutes.
+# Installs the Debian packages it needs. Incremental: the build folder and
+# the unpacked Qt are kept, and ccache is used where it is installed.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${KELVO_WINDOWS_BUILD:-$root/build-windows}
+cache=$root/build-windows/qt
+
+"$root/scripts/install-deps.sh" --windows
+
+qt=${KELVO_QT_WINDOWS:-}
+tarball=$root/../shared/qt-windows/qt6-mingw-6.4.2.tar.zst
+if [ -z "$qt" ] && [ -f "$tarball" ]; then qt=$tarball; fi
+if [ -n "$qt" ] && [ -d "$qt" ]; then
+  prefix=$(cd "$qt" && pwd)
+elif [ -n "$qt" ]; then
+  prefix=$cache/qt6-mingw
+  stamp="$(realpath "$qt") $(stat -c '%s %Y' "$qt")"
+  if [ "$(cat "$cache/unpacked-from" 2>/dev/null)" != "$stamp" ]; then
+    echo "== unpacking $qt into $cache"
+    rm -rf "$cache"
+    mkdir -p "$cache"
+    zstd -dc "$qt" | tar -C "$cache" -xf -
+    echo "$stamp" >"$cache/unpacked-from"
+  fi
+else
+  prefix=$cache/qt6-mingw
+  if [ ! -x "$prefix/bin/qt-cmake" ]; then
+    echo "== no Qt for Windows: building one from Debian's source (about 45 minutes)"
+    "$root/scripts/build-qt-windows.sh" "$prefix"
+  fi
+fi
+[ -f "$prefix/lib/cmake/Qt6/qt.toolchain.cmake" ] || {
+  echo "build-windows.sh: $prefix is no Qt for Windows (no lib/cmake/Qt6/qt.toolchain.cmake)" >&2
+  exit 1
+}
+
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" "${launcher[@]}" "$@" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+ls -l "$build"/kelvo-rozevid.exe "$build"/kelvo-rozevid-*-setup.exe "$build"/kelvo-rozevid-*-win64.zip
