@@ -2,6 +2,7 @@
 
 #include "alerts/alarmpacing.h"
 #include "config/configfile.h"
+#include "platform/fontsetup.h"
 #include "platform/twips.h"
 
 #include <QAbstractItemView>
@@ -26,21 +27,18 @@
 namespace kelvo {
 namespace {
 
-// The window's own faces where the system has them (Windows), else the
-// nearest free stand-ins.
 QFont defaultFont()
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    QFont font(dialogFaces().constFirst());
+    font.setFamilies(dialogFaces());
     font.setPointSizeF(8.25);
     return font;
 }
 
 QFont labelFont()
 {
-    QFont font(QStringLiteral("Comic Sans MS"));
-    font.setFamilies({QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue")});
+    QFont font(labelFaces().constFirst());
+    font.setFamilies(labelFaces());
     font.setPointSizeF(9.75);
     font.setBold(true);
     return font;

@@ -90,7 +90,7 @@ home-folder#config/configfile.cpp#s/QString home = QDir::toNativeSeparators\(QDi
 icon-double-click#platform/trayicon.cpp#s/reason == QSystemTrayIcon::DoubleClick && m_onRestore/reason != QSystemTrayIcon::Context \&\& m_onRestore/#only a double click on Qt's icon (XEmbed, Windows) brings the window back
 win-sound-async#platform/sound_win.cpp#s/SND_ASYNC \| SND_FILENAME/SND_SYNC | SND_FILENAME/#the alarm sound plays without holding up the window
 win-sound-installed#platform/sound_win.cpp#s/QStringLiteral\("\/Alarm\.wav"\)/QStringLiteral("\/share\/Alarm.wav")/#on Windows the installed alarm sound lies beside the program
-label-faces#app/mainform.cpp#s/\{QStringLiteral\("Comic Sans MS"\), QStringLiteral\("Comic Neue"\)\}/{QStringLiteral("Comic Sans MS")}/#without Comic Sans MS the labels fall back to Comic Neue
+label-faces#platform/fontfaces_win.cpp#s/\{QStringLiteral\("Comic Sans MS"\), QStringLiteral\("Comic Neue"\)\};/{QStringLiteral("Comic Sans MS")};/#without Comic Sans MS the labels fall back to Comic Neue
 zone-list-fits#app/mainform.cpp#s/ListBoxGMT->verticalScrollBar\(\)->setStyle\(ListBoxGMT->style\(\)\);//#every time-zone entry shows whole beside the list's scroll bar
 start-folder#packaging/windows/installer.nsi.in#s/StrCpy \$OUTDIR "%USERPROFILE%"//#the Start-menu shortcut starts the program in the profile folder
 EOF
