@@ -77,6 +77,7 @@ zone-on-save#config/configfile.cpp#s/return selected\.isEmpty\(\) \? kZeroZone :
 repair-keeps#config/configfile.cpp#s/outcome\.zoneEntry \? lines\.zone : zoneLine\(kZeroZone\)/zoneLine(kZeroZone)/#a repair keeps the zone line that was valid
 app-path#config/configfile.cpp#s/if \(!path\.endsWith\(QDir::separator\(\)\)\)\n\s*//#a root start folder gives no doubled separator
 silence#schedule/schedulerules.cpp#s/m_failingSince\.secsTo\(now\) < kSilenceSeconds/m_lastAnswer.secsTo(now) < kSilenceSeconds/#silent after five minutes of failed checks, not of quiet
+silence-place#app/mainform.cpp#s/label\(QString\(\), 120, 1080, 3360, 600\)/label(QString(), 120, 1080, 3600, 600)/#the silent-service label lies over nothing else
 silence-ends#schedule/schedulerules.cpp#s/m_lastAnswer = at;\n\s*m_failingSince = QDateTime\(\);/m_lastAnswer = at;/#a good answer ends the silence
 deb-copyright#packaging/CMakeLists.txt#s/\$\{CMAKE_CURRENT_BINARY_DIR\}\/copyright //#the package carries its copyright and licence#package
 deb-changelog#packaging/CMakeLists.txt#s/ \$\{CMAKE_CURRENT_BINARY_DIR\}\/changelog\.gz//#the package carries its changelog#package

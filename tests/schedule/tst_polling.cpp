@@ -131,6 +131,12 @@ void TestPolling::polling()
         const QString since = QStringLiteral("No answer from the service since ") +
                               start.addSecs(30).toString(QStringLiteral("HH:mm"));
         QCOMPARE(f.form->LabNoAnswer->text() == since && f.tray->tip.endsWith(since), silent);
+        // Nothing else on the main panel lies under the label.
+        const QWidget* label = f.form->LabNoAnswer;
+        for (const QWidget* other : f.form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(other == label || other->isHidden() ||
+                         !other->geometry().intersects(label->geometry()),
+                     qPrintable(other->objectName()));
         QVERIFY(!down || service.start(service.port()));
         publish(f.clock->current);
     }
