@@ -1,6 +1,7 @@
 #include "alerts/alarmpacing.h"
 #include "app/mainform.h"
 #include "config/configfile.h"
+#include "platform/filesave.h"
 
 #include <QPushButton>
 
@@ -12,10 +13,10 @@ const QString kAlarmFile = QStringLiteral("Alarm.wav");
 // empty when there is neither, and the alarm beeps instead.
 QString alarmFile(const SoundPlayer& sound)
 {
-    if (config::FileExists(kAlarmFile))
+    if (FileExists(kAlarmFile))
         return kAlarmFile;
     const QString installed = sound.installedAlarmFile();
-    return config::FileExists(installed) ? installed : QString();
+    return FileExists(installed) ? installed : QString();
 }
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "alerts/alarmpacing.h"
 #include "config/configfile.h"
+#include "platform/filesave.h"
 #include "platform/fontsetup.h"
 #include "platform/twips.h"
 
@@ -404,12 +405,12 @@ void MainForm::Form_Load()
     const QString path = configPath();
 
     std::optional<QByteArray> contents;
-    if (config::FileExists(path)) {
+    if (FileExists(path)) {
         QFile file(path);
         // A file that cannot be read counts as an empty, and so faulty, one.
         contents = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    const config::LoadOutcome outcome = config::evaluateConfig(contents, config::DirExists);
+    const config::LoadOutcome outcome = config::evaluateConfig(contents, DirExists);
 
     if (!outcome.folder.isEmpty())
         BoxPath->setText(outcome.folder);
@@ -418,7 +419,7 @@ void MainForm::Form_Load()
         OldGMT = gmtText();
     }
     if (outcome.rewrite) {
-        const auto failure = config::writeFileAtomically(path, outcome.content);
+        const auto failure = writeFileAtomically(path, outcome.content);
         const config::Message message = failure ? config::writeFailedMessage(path, *failure)
                                                 : config::loadMessage(outcome.message);
         showMessage(message.title, message.text);

@@ -28,8 +28,8 @@ constexpr int kWrites = 2000;
 double bareGets(QNetworkAccessManager& manager, const QUrl& service)
 {
     const QUrl urls[] = {
-        protocol::timeUrl(service),
-        protocol::signalsUrl(service, QStringLiteral("ann"), QStringLiteral("c$cba"), 3)};
+        service::timeUrl(service),
+        service::signalsUrl(service, QStringLiteral("ann"), QStringLiteral("c$cba"), 3)};
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < kCycles; ++i) {
@@ -68,7 +68,7 @@ double plainWrites(const QString& dir, const QStringList& fields)
         for (int first : {9, 1}) {
             QFile file(dir + (first == 9 ? "/Kelvo-Daily.csv" : "/Kelvo-Hourly.csv"));
             file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-            file.write(*exporting::exportLine(fields, first, QStringLiteral("10:00:00"),
+            file.write(*service::exportLine(fields, first, QStringLiteral("10:00:00"),
                                               TextEncoding::Utf8));
         }
     }
@@ -80,7 +80,7 @@ double atomicWrites(const QString& dir, const QStringList& fields)
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < kWrites; ++i)
-        exporting::writeExports(dir + QLatin1Char('/'), 3, fields, QStringLiteral("10:00:00"),
+        service::writeExports(dir + QLatin1Char('/'), 3, fields, QStringLiteral("10:00:00"),
                                 TextEncoding::Utf8);
     return double(clock.nsecsElapsed()) / kWrites;
 }
@@ -110,7 +110,7 @@ int main(int argc, char* argv[])
     report("update cycle", cycle, "two bare GETs", baseline);
 
     QTemporaryDir dir;
-    const QStringList fields = protocol::splitSignalReply(
+    const QStringList fields = service::splitSignalReply(
         QStringLiteral("Long,2026-03-02,10:00,1.1001,Flat,2026-03-02,10:00,1.1002,"
                        "Short,2026-03-02,10:00,1.1003"));
     const double plain = plainWrites(dir.path(), fields);

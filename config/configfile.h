@@ -21,10 +21,6 @@ QString defaultExportFolder();
 // already ends with.
 QString appPathFor(const QString& currentFolder);
 
-// Attribute tests that never fail: any error counts as "no".
-bool FileExists(const QString& FileName);
-bool DirExists(const QString& DirName);
-
 // The first two lines of the file. A line ends at CR or CR LF, which is not
 // part of it; a lone LF is an ordinary character. A missing line is empty.
 struct ConfigLines {
@@ -79,13 +75,5 @@ Message loadMessage(LoadMessage message);
 Message writeFailedMessage(const QString& path, const QString& reason);
 Message saveFailedMessage(const QString& path, const QString& reason);
 Message folderMissingOnSaveMessage();
-
-// Writes a whole file through a temporary file in the same folder and a
-// rename, so a reader never sees it half written. Where no new file may be
-// created in the folder, or the file may not be renamed over, an existing
-// file is rewritten in place instead, its room claimed first so that a full
-// disk leaves the old content whole.
-// Returns the system's reason on failure, std::nullopt on success.
-std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes);
 
 } // namespace kelvo::config

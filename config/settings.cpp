@@ -1,5 +1,6 @@
 #include "app/mainform.h"
 #include "config/configfile.h"
+#include "platform/filesave.h"
 #include "schedule/schedulerules.h"
 
 #include <QDir>
@@ -45,10 +46,10 @@ void MainForm::ButSavePath_Click()
     if (zone != gmtText())
         selectTimeZone(zone);
     const QString folder = BoxPath->text();
-    const bool folderExists = config::DirExists(folder);
+    const bool folderExists = DirExists(folder);
     const QString savedFolder = folderExists ? folder : config::defaultExportFolder();
 
-    if (const auto failure = config::writeFileAtomically(
+    if (const auto failure = writeFileAtomically(
             configPath(), config::configContent(savedFolder, gmtText()))) {
         // Nothing was saved, so nothing is marked as saved.
         const config::Message message = config::saveFailedMessage(configPath(), *failure);

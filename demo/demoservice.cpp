@@ -211,21 +211,21 @@ Reply SignalService::signalReply(const QString& userName, const QString& passwor
 {
     int code = 0;
     if (system == QLatin1String("1"))
-        code = protocol::DailySystem;
+        code = service::DailySystem;
     else if (system == QLatin1String("2"))
-        code = protocol::HourlySystem;
+        code = service::HourlySystem;
     else if (system == QLatin1String("3"))
-        code = protocol::BothSystems;
+        code = service::BothSystems;
     else
         return refused(QStringLiteral("bad s"));
 
     const std::optional<DemoUser> user = findUser(userName);
     if (!user)
         return refused(QStringLiteral("unknown user"));
-    if (password != protocol::encodePassword(QString::fromUtf8(user->password)))
+    if (password != service::encodePassword(QString::fromUtf8(user->password)))
         return refused(QStringLiteral("wrong password for %1").arg(userName));
-    const bool needsDaily = code != protocol::HourlySystem;
-    const bool needsHourly = code != protocol::DailySystem;
+    const bool needsDaily = code != service::HourlySystem;
+    const bool needsHourly = code != service::DailySystem;
     if ((needsDaily && !user->daily) || (needsHourly && !user->hourly))
         return refused(QStringLiteral("%1 has no access to s=%2").arg(userName).arg(code));
 
@@ -246,7 +246,7 @@ Reply SignalService::signalReply(const QString& userName, const QString& passwor
 
 Reply SignalService::handle(const QString& path, const QueryItems& query, std::int64_t now) const
 {
-    if (path != QLatin1String(protocol::kScriptPath))
+    if (path != QLatin1String(service::kScriptPath))
         return refused(QStringLiteral("unknown path"));
 
     if (hasExactly(query, {QLatin1String("a")})) {

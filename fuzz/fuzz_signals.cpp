@@ -12,24 +12,24 @@ namespace {
 void checkReply(const QString& reply)
 {
     // Split at every comma, nothing lost or added.
-    const QStringList fields = protocol::splitSignalReply(reply);
+    const QStringList fields = service::splitSignalReply(reply);
     require(fields.join(QLatin1Char(',')) == reply);
-    require(!protocol::signalKey(fields, protocol::NoSystem));
-    require(protocol::signalKey(fields, protocol::BothSystems).has_value() == (fields.size() >= 9));
+    require(!service::signalKey(fields, service::NoSystem));
+    require(service::signalKey(fields, service::BothSystems).has_value() == (fields.size() >= 9));
 
     // What the window takes in is a plain line of fields, and its export
     // lines are single lines of four fields and the time.
-    const std::optional<QString> cleaned = protocol::cleanSignalReply(reply);
-    require((protocol::loginOutcome(reply, false) == protocol::LoginOutcome::Accepted) ==
+    const std::optional<QString> cleaned = service::cleanSignalReply(reply);
+    require((service::loginOutcome(reply, false) == service::LoginOutcome::Accepted) ==
             cleaned.has_value());
     if (!cleaned)
         return;
     require(!cleaned->isEmpty() && reply.startsWith(*cleaned));
     for (const QChar c : *cleaned)
         require(c != QLatin1Char('<') && (c.unicode() >= 0x20 || c == QLatin1Char('\t')));
-    const QStringList clean = protocol::splitSignalReply(*cleaned);
+    const QStringList clean = service::splitSignalReply(*cleaned);
     for (int firstField : {1, 9}) {
-        const auto line = exporting::exportLine(clean, firstField, QStringLiteral("07:05:09"),
+        const auto line = service::exportLine(clean, firstField, QStringLiteral("07:05:09"),
                                                 TextEncoding::Utf8);
         require(line.has_value() == (clean.size() >= firstField + 3));
         if (line) {

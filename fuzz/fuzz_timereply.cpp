@@ -20,7 +20,7 @@ void checkReply(const QString& reply)
 {
     static const QRegularExpression time(
         QStringLiteral("^([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]"));
-    const bool valid = protocol::isValidTimeReply(reply);
+    const bool valid = service::isValidTimeReply(reply);
     require(valid == time.match(reply).hasMatch());
     for (int offset = -12; offset <= 12; ++offset) {
         const QString entry = offset ? QString::asprintf("%+03d", offset) : QStringLiteral("+0");

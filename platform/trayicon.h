@@ -2,7 +2,6 @@
 
 #include <QIcon>
 #include <QString>
-#include <QSystemTrayIcon>
 #include <functional>
 #include <memory>
 
@@ -39,21 +38,5 @@ public:
 
 // The desktop's own notification area (one implementation per platform).
 std::shared_ptr<TrayIcon> desktopTrayIcon();
-
-// Qt's icon: the Windows notification area, or an XEmbed tray under X11.
-class QtTrayIcon final : public TrayIcon {
-public:
-    QtTrayIcon();
-    ~QtTrayIcon() override;
-    Host host() const override;
-    void add(const QIcon& icon, const QString& tip) override;
-    void remove() override;
-    bool isShown() const override;
-    void setRestoreHandler(std::function<void()> handler) override;
-
-private:
-    std::unique_ptr<QSystemTrayIcon> m_icon;
-    std::function<void()> m_onRestore;
-};
 
 } // namespace kelvo

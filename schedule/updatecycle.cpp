@@ -35,7 +35,7 @@ void MainForm::RunUpdateCycle()
         return;
     if (CheckSound->isChecked() && ManUpdate)
         m_platform.beep->beep();
-    InetTime->openUrl(protocol::timeUrl(m_serviceUrl),
+    InetTime->openUrl(service::timeUrl(m_serviceUrl),
                       [this](const QString& reply) { RunUpdateCycle_Finished(reply); });
     Login->setEnabled(false);
 }
@@ -45,7 +45,7 @@ void MainForm::RunUpdateCycle_Finished(const QString& rawReply)
     const QDateTime now = m_platform.clock->now();
     // Anything but a time of day (an error page from a proxy, say) counts as
     // a failed request.
-    const QString reply = protocol::isValidTimeReply(rawReply) ? rawReply : QString();
+    const QString reply = service::isValidTimeReply(rawReply) ? rawReply : QString();
 
     if (reply.isEmpty()) {
         ManUpdate = false;

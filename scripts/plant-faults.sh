@@ -47,27 +47,27 @@ zone-sign#schedule/schedulerules.cpp#s/\? -1 : 1;/? 1 : -1;/#a "-" zone lies beh
 due#schedule/schedulerules.cpp#s/return truncatedToMinute\(now\) >= \*due;/return truncatedToMinute(now) > *due;/#a check is due from its own minute on
 export-line#service/exportfile.cpp#s/line \+= lastUpdate \+ QStringLiteral\("\\r\\n"\);/line += lastUpdate + QStringLiteral("\\n");/#export lines end in CR LF
 export-fields#service/exportfile.cpp#s/return \{\{daily, 9\}, \{hourly, 1\}\};/return {{daily, 1}, {hourly, 1}};/#the daily signal of both systems starts at field 9
-atomic#config/configfile.cpp#s/\|\| !file\.flush\(\) \|\|/||/#a write that fails on flush never replaces the good file
+atomic#platform/qt/filesave.cpp#s/\|\| !file\.flush\(\) \|\|/||/#a write that fails on flush never replaces the good file
 alarm-pacing#alerts/alarmpacing.cpp#s/counter == 0 \? AlarmAction::PlaySound/counter == 1 ? AlarmAction::PlaySound/#the alarm sounds at once, then every 23 seconds
 tray-fallback#app/tray.cpp#s/if \(m_platform\.trayIcon->isShown\(\)\) \{/if (true) {/#without a notification area the window is minimised, not hidden
-time-out#platform/httptransfer.cpp#s/request\.setTransferTimeout\(qMax\(0, m_limits\.timeoutMs\)\);//#every request has a time-out
+time-out#platform/qt/httptransfer.cpp#s/request\.setTransferTimeout\(qMax\(0, m_limits\.timeoutMs\)\);//#every request has a time-out
 body-cap#platform/httptransfer.h#s/qint64 maxBodyBytes = 64 \* 1024;/qint64 maxBodyBytes = 0;/#a reply body is capped
 portal-login#service/protocol.cpp#s/if \(cleanSignalReply\(reply\)\)\n/if (!reply.isEmpty())\n/#a login answered with a page of markup is not accepted
 unreachable#service/protocol.cpp#s/if \(transferFailed\)\n\s*return LoginOutcome::Unreachable;\n//#a login whose transfer failed says the service was not reached
 export-bytes#service/exportfile.cpp#s/return encodeAsReceived\(line, encoding\);/return line.toUtf8();/#export fields are written in the bytes received
 export-shown#service/fetchsignals.cpp#s/LabExportError->setVisible\(failure->failed\);//#a failed export shows in the window
-in-place#platform/filespace_linux.cpp#s/if \(const int err = ::posix_fallocate\(file\.handle\(\), 0, size\)\)/if (const int err = 0)/#an in-place rewrite claims its room before touching the file
+in-place#platform/linux/filespace.cpp#s/if \(const int err = ::posix_fallocate\(file\.handle\(\), 0, size\)\)/if (const int err = 0)/#an in-place rewrite claims its room before touching the file
 zone-kept#app/mainform.cpp#s/ListBoxGMT->setSelectionModel\(new KeepOneSelected\(ListBoxGMT->model\(\), ListBoxGMT\)\);//#a chosen time zone cannot be unselected
-installed-alarm#alerts/alarm.cpp#s/return config::FileExists\(installed\) \? installed : QString\(\);/return QString();/#without a sound of its own the start folder gets the installed one
+installed-alarm#alerts/alarm.cpp#s/return FileExists\(installed\) \? installed : QString\(\);/return QString();/#without a sound of its own the start folder gets the installed one
 alarm-beep#alerts/alarm.cpp#s/if \(!PlayWAV\(file\)\)/if (!PlayWAV(file) \&\& false)/#a sound that cannot be played is replaced by the beep
-sni-click#platform/statusnotifieritem.cpp#s/if \(m_onActivate\)\n\s*m_onActivate\(\);//#a click on a StatusNotifierItem brings the window back
-late-host#platform/trayicon_linux.cpp#s/StatusNotifierItem::hostRegistered\(\)\)\)/[] { static const bool first = StatusNotifierItem::hostRegistered(); return first; }()))/#each click looks for a StatusNotifierItem host afresh
+sni-click#platform/linux/statusnotifieritem.cpp#s/if \(m_onActivate\)\n\s*m_onActivate\(\);//#a click on a StatusNotifierItem brings the window back
+late-host#platform/linux/trayicon.cpp#s/StatusNotifierItem::hostRegistered\(\)\)\)/[] { static const bool first = StatusNotifierItem::hostRegistered(); return first; }()))/#each click looks for a StatusNotifierItem host afresh
 sni-tip#app/tray.cpp#s/"Kelvo-Rozevid - click to restore"/"Kelvo-Rozevid - double click to restore"/#the tip on a StatusNotifierItem host says one click restores
-sni-lost#platform/statusnotifieritem.cpp#s/connect\(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, \[this\] \{ lose\(\); \}\);//#the window comes back when the StatusNotifierItem host goes
-xembed-lost#platform/trayicon_linux.cpp#s/\(event->response_type & 0x7f\) == m_changeEvent/false/#the window comes back when the XEmbed tray goes
-one-instance#platform/instanceguard.cpp#s/return m_lock->tryLock\(0\) \|\|/return true ||/#a second start in the folder hands over to the running program
-per-folder#platform/instanceguard.cpp#s/hash\(path\.toUtf8\(\)/hash(QByteArray()/#each start folder has a program of its own
-dead-lock#platform/instanceguard.cpp#s/return m_lock->tryLock\(0\) \|\|/if (QFileInfo::exists(m_lock->fileName())) return false; return m_lock->tryLock(0) ||/#the lock of a program that died does not stop the next start
+sni-lost#platform/linux/statusnotifieritem.cpp#s/connect\(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, \[this\] \{ lose\(\); \}\);//#the window comes back when the StatusNotifierItem host goes
+xembed-lost#platform/linux/trayicon.cpp#s/\(event->response_type & 0x7f\) == m_changeEvent/false/#the window comes back when the XEmbed tray goes
+one-instance#platform/qt/instanceguard.cpp#s/return m_lock->tryLock\(0\) \|\|/return true ||/#a second start in the folder hands over to the running program
+per-folder#platform/qt/instanceguard.cpp#s/hash\(path\.toUtf8\(\)/hash(QByteArray()/#each start folder has a program of its own
+dead-lock#platform/qt/instanceguard.cpp#s/return m_lock->tryLock\(0\) \|\|/if (QFileInfo::exists(m_lock->fileName())) return false; return m_lock->tryLock(0) ||/#the lock of a program that died does not stop the next start
 show-again#app/tray.cpp#s/(void MainForm::ShowAgain\(\)\n\{\n)    RestoreFromTray\(\);\n/$1/#a second start brings the hidden window back
 in-front#app/tray.cpp#s/(ShowAgain\(\)\n\{\n    RestoreFromTray\(\);\n).*?alert\(this\);\n/$1/s#a second start puts the window in front, or marks it
 unminimise#app/tray.cpp#s/setWindowState\(windowState\(\) & ~\(Qt::WindowMinimized \| Qt::WindowMaximized\)\);//#bringing the window back un-minimises it
@@ -82,16 +82,16 @@ silence-ends#schedule/schedulerules.cpp#s/m_lastAnswer = at;\n\s*m_failingSince 
 deb-copyright#packaging/CMakeLists.txt#s/\$\{CMAKE_CURRENT_BINARY_DIR\}\/copyright //#the package carries its copyright and licence#package
 deb-changelog#packaging/CMakeLists.txt#s/ \$\{CMAKE_CURRENT_BINARY_DIR\}\/changelog\.gz//#the package carries its changelog#package
 deb-manual#packaging/CMakeLists.txt#s/DESTINATION \$\{CMAKE_INSTALL_MANDIR\}\/man1/DESTINATION \${CMAKE_INSTALL_DATADIR}/#the program has its manual page#package
-deb-libc#platform/CMakeLists.txt#s/,--no-as-needed,-lc//#the modules name the C library they run on#package
-deb-ldconfig#platform/CMakeLists.txt#s/lib\/\$\{CMAKE_LIBRARY_ARCHITECTURE\}\/kelvo-rozevid/\${CMAKE_INSTALL_LIBDIR}\/kelvo-rozevid/#the modules are kept where the package needs no ldconfig#package
+deb-libc#platform/modules/sources.cmake#s/,--no-as-needed,-lc//#the modules name the C library they run on#package
+deb-ldconfig#platform/modules/sources.cmake#s/lib\/\$\{CMAKE_LIBRARY_ARCHITECTURE\}\/kelvo-rozevid/\${CMAKE_INSTALL_LIBDIR}\/kelvo-rozevid/#the modules are kept where the package needs no ldconfig#package
 deb-twice#packaging/CMakeLists.txt#s/"gstreamer1\.0-plugins-base,/"libqt6gui6, gstreamer1.0-plugins-base,/#Depends names each package once#package
 deb-tls#packaging/CMakeLists.txt#s/string\(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ca-certificates"\)//#a package for an https service depends on ca-certificates#package
-renamed-over#config/configfile.cpp#s/return FileExists\(path\) && !overwriteInPlace\(path, bytes\) \? std::nullopt\s*: std::optional\(reason\);/return reason;/#a file that may not be renamed over is rewritten in place
+renamed-over#platform/qt/filesave.cpp#s/return FileExists\(path\) && !overwriteInPlace\(path, bytes\) \? std::nullopt\s*: std::optional\(reason\);/return reason;/#a file that may not be renamed over is rewritten in place
 home-folder#config/configfile.cpp#s/QString home = QDir::toNativeSeparators\(QDir::homePath\(\)\);/QString home = QDir::homePath();/#the default export folder is the home folder, with the native separator
-icon-double-click#platform/trayicon.cpp#s/reason == QSystemTrayIcon::DoubleClick && m_onRestore/reason != QSystemTrayIcon::Context \&\& m_onRestore/#only a double click on Qt's icon (XEmbed, Windows) brings the window back
-win-sound-async#platform/sound_win.cpp#s/SND_ASYNC \| SND_FILENAME/SND_SYNC | SND_FILENAME/#the alarm sound plays without holding up the window
-win-sound-installed#platform/sound_win.cpp#s/QStringLiteral\("\/Alarm\.wav"\)/QStringLiteral("\/share\/Alarm.wav")/#on Windows the installed alarm sound lies beside the program
-label-faces#platform/fontfaces_win.cpp#s/\{QStringLiteral\("Comic Sans MS"\), QStringLiteral\("Comic Neue"\)\};/{QStringLiteral("Comic Sans MS")};/#without Comic Sans MS the labels fall back to Comic Neue
+icon-double-click#platform/qt/trayicon.cpp#s/reason == QSystemTrayIcon::DoubleClick && m_onRestore/reason != QSystemTrayIcon::Context \&\& m_onRestore/#only a double click on Qt's icon (XEmbed, Windows) brings the window back
+win-sound-async#platform/windows/sound.cpp#s/SND_ASYNC \| SND_FILENAME/SND_SYNC | SND_FILENAME/#the alarm sound plays without holding up the window
+win-sound-installed#platform/windows/sound.cpp#s/QStringLiteral\("\/Alarm\.wav"\)/QStringLiteral("\/share\/Alarm.wav")/#on Windows the installed alarm sound lies beside the program
+label-faces#platform/windows/fontfaces.cpp#s/\{QStringLiteral\("Comic Sans MS"\), QStringLiteral\("Comic Neue"\)\};/{QStringLiteral("Comic Sans MS")};/#without Comic Sans MS the labels fall back to Comic Neue
 zone-list-fits#app/mainform.cpp#s/ListBoxGMT->verticalScrollBar\(\)->setStyle\(ListBoxGMT->style\(\)\);//#every time-zone entry shows whole beside the list's scroll bar
 start-folder#packaging/windows/installer.nsi.in#s/StrCpy \$OUTDIR "%USERPROFILE%"//#the Start-menu shortcut starts the program in the profile folder
 EOF
@@ -141,7 +141,7 @@ while IFS='#' read -r id file expr rule label; do
     # Windows builds.
     result=""
     stages=(quick e2e windows)
-    case $file in *_win.cpp | packaging/windows/*) stages=(windows) ;; esac
+    case $file in platform/windows/* | packaging/windows/*) stages=(windows) ;; esac
     [ -z "$label" ] || stages=("$label")
     for stage in "${stages[@]}"; do
       args=(--test-dir "$build" -j"$(nproc)")

@@ -1,11 +1,11 @@
 #include "service/exportfile.h"
 
-#include "config/configfile.h"
+#include "platform/filesave.h"
 #include "service/protocol.h"
 
 #include <QDir>
 
-namespace kelvo::exporting {
+namespace kelvo::service {
 
 QString exportFilePath(const QString& folder, const QString& fileName)
 {
@@ -19,7 +19,7 @@ std::optional<QByteArray> exportLine(const QStringList& fields, int firstField,
 {
     QString line;
     for (int number = firstField; number < firstField + 4; ++number) {
-        const auto value = protocol::field(fields, number);
+        const auto value = service::field(fields, number);
         if (!value)
             return std::nullopt;
         line += *value + QLatin1Char(',');
@@ -33,11 +33,11 @@ QList<ExportJob> exportJobs(int system)
     const QString daily = QLatin1String(kDailyFile);
     const QString hourly = QLatin1String(kHourlyFile);
     switch (system) {
-    case protocol::DailySystem:
+    case service::DailySystem:
         return {{daily, 1}};
-    case protocol::HourlySystem:
+    case service::HourlySystem:
         return {{hourly, 1}};
-    case protocol::BothSystems:
+    case service::BothSystems:
         return {{daily, 9}, {hourly, 1}};
     default:
         return {};
@@ -51,7 +51,7 @@ QList<ExportResult> writeExports(const QString& folder, int system, const QStrin
     for (const ExportJob& job : exportJobs(system)) {
         ExportResult result{exportFilePath(folder, job.fileName), ExportResult::Written, {}};
         if (const auto line = exportLine(fields, job.firstField, lastUpdate, encoding)) {
-            if (const auto failure = config::writeFileAtomically(result.path, *line)) {
+            if (const auto failure = writeFileAtomically(result.path, *line)) {
                 result.outcome = ExportResult::Failed;
                 result.error = *failure;
             }
@@ -80,4 +80,4 @@ std::optional<ExportFailure> exportFailure(const QList<ExportResult>& results)
     return failure;
 }
 
-} // namespace kelvo::exporting
+} // namespace kelvo::service

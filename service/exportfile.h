@@ -10,7 +10,7 @@
 
 // The export files that other trading software watches: one line each,
 // rewritten after every signal reply, never half written.
-namespace kelvo::exporting {
+namespace kelvo::service {
 
 inline constexpr char kDailyFile[] = "Kelvo-Daily.csv";
 inline constexpr char kHourlyFile[] = "Kelvo-Hourly.csv";
@@ -55,4 +55,4 @@ struct ExportFailure {
 };
 std::optional<ExportFailure> exportFailure(const QList<ExportResult>& results);
 
-} // namespace kelvo::exporting
+} // namespace kelvo::service

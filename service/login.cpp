@@ -32,11 +32,11 @@ void MainForm::BoxPassword_Change()
 
 void MainForm::Login_Click()
 {
-    const QString encodedPassword = protocol::encodePassword(BoxPassword->text());
-    const int picked = protocol::systemCodeForName(ComboSystem->currentText());
-    if (picked != protocol::NoSystem)
+    const QString encodedPassword = service::encodePassword(BoxPassword->text());
+    const int picked = service::systemCodeForName(ComboSystem->currentText());
+    if (picked != service::NoSystem)
         System = picked;
-    const QUrl url = protocol::loginUrl(m_serviceUrl, BoxUser->text(), encodedPassword, picked);
+    const QUrl url = service::loginUrl(m_serviceUrl, BoxUser->text(), encodedPassword, picked);
 
     LabError->hide();
     InetLogin->openUrl(url, [this, encodedPassword](const ReplyText& reply) {
@@ -47,11 +47,11 @@ void MainForm::Login_Click()
 
 void MainForm::Login_Finished(const ReplyText& reply, const QString& encodedPassword)
 {
-    const protocol::LoginOutcome outcome = protocol::loginOutcome(reply, reply.failed());
-    if (outcome != protocol::LoginOutcome::Accepted) {
+    const service::LoginOutcome outcome = service::loginOutcome(reply, reply.failed());
+    if (outcome != service::LoginOutcome::Accepted) {
         // A service out of reach is no wrong password: the user would only
         // type it again.
-        LabError->setText(outcome == protocol::LoginOutcome::Refused ? loginRefusedText()
+        LabError->setText(outcome == service::LoginOutcome::Refused ? loginRefusedText()
                                                                      : serviceUnreachableText());
         LabError->setAccessibleName(LabError->text());
         LabError->show();

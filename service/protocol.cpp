@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace kelvo::protocol {
+namespace kelvo::service {
 
 QString encodePassword(const QString& password)
 {
@@ -163,4 +163,4 @@ bool isValidTimeReply(const QString& reply)
            reply.at(5) == QLatin1Char(':') && twoDigits(6, 59);
 }
 
-} // namespace kelvo::protocol
+} // namespace kelvo::service

@@ -7,7 +7,7 @@
 
 // The signal service's requests and replies. Everything here is a plain
 // function of its arguments.
-namespace kelvo::protocol {
+namespace kelvo::service {
 
 inline constexpr char kScriptPath[] = "/software/ProgSignals.php";
 
@@ -69,4 +69,4 @@ std::optional<QString> signalKey(const QStringList& fields, int system);
 // an error page from a proxy say, counts as a failed request.
 bool isValidTimeReply(const QString& reply);
 
-} // namespace kelvo::protocol
+} // namespace kelvo::service

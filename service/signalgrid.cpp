@@ -3,16 +3,16 @@
 #include "platform/grid.h"
 #include "service/protocol.h"
 
-namespace kelvo::signalgrid {
+namespace kelvo::service {
 
 int signalRowCount(int system)
 {
     switch (system) {
-    case protocol::DailySystem:
+    case service::DailySystem:
         return 1;
-    case protocol::HourlySystem:
+    case service::HourlySystem:
         return 2;
-    case protocol::BothSystems:
+    case service::BothSystems:
         return 3;
     default:
         return 0;
@@ -23,10 +23,10 @@ void fillSignalRows(Grid& grid, int system, const QStringList& fields)
 {
     for (int row = 1; row <= signalRowCount(system); ++row) {
         for (int col = 1; col <= 4; ++col) {
-            if (const auto value = protocol::field(fields, 4 * (row - 1) + col))
+            if (const auto value = service::field(fields, 4 * (row - 1) + col))
                 grid.setTextMatrix(row, col, *value);
         }
     }
 }
 
-} // namespace kelvo::signalgrid
+} // namespace kelvo::service

@@ -4,6 +4,7 @@
 // failed export shown in the window, and saving the settings.
 
 #include "config/configfile.h"
+#include "platform/filesave.h"
 #include "testserver.h"
 #include "testsupport.h"
 
@@ -68,7 +69,7 @@ void TestMainForm::session()
     QCOMPARE(form.gmtText(), QStringLiteral("+0"));
     QFile config(f.path(QStringLiteral("Config.dat")));
     QVERIFY(config.open(QIODevice::ReadOnly));
-    const auto reread = config::evaluateConfig(config.readAll(), config::DirExists);
+    const auto reread = config::evaluateConfig(config.readAll(), DirExists);
     config.close();
     QCOMPARE(reread.folder, f.path(QStringLiteral("export")));
     QVERIFY(reread.message == config::LoadMessage::None);

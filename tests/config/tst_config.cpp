@@ -2,6 +2,7 @@
 // a reader never sees it half written, whatever the disk says.
 
 #include "config/configfile.h"
+#include "platform/filesave.h"
 
 #include <QDir>
 #include <QScopeGuard>
@@ -10,6 +11,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+using namespace kelvo;
 using namespace kelvo::config;
 
 class TestConfig : public QObject {

@@ -56,14 +56,14 @@ void TestService::addresses()
     QFETCH(QByteArray, login);
     QFETCH(QByteArray, signalQuery);
     const QUrl service(QStringLiteral("http://127.0.0.1:8421"));
-    const QString encoded = protocol::encodePassword(password);
-    const int code = protocol::systemCodeForName(system);
-    const QByteArray loginUrl = protocol::loginUrl(service, user, encoded, code).toEncoded();
+    const QString encoded = service::encodePassword(password);
+    const int code = service::systemCodeForName(system);
+    const QByteArray loginUrl = service::loginUrl(service, user, encoded, code).toEncoded();
     QVERIFY2(loginUrl.contains(login), loginUrl);
     QVERIFY2(!loginUrl.contains("s=0"), loginUrl);
-    const QByteArray signalUrl = protocol::signalsUrl(service, user, encoded, code).toEncoded();
+    const QByteArray signalUrl = service::signalsUrl(service, user, encoded, code).toEncoded();
     QVERIFY2(signalUrl.endsWith(signalQuery), signalUrl);
-    QCOMPARE(protocol::timeUrl(service).toEncoded(),
+    QCOMPARE(service::timeUrl(service).toEncoded(),
              QByteArray("http://127.0.0.1:8421/software/ProgSignals.php?a=1"));
 }
 
@@ -77,11 +77,11 @@ void TestService::signalReply_data()
     QTest::addColumn<int>("login");
     const auto row = [](const char* name, const QString& reply, const char* cleaned,
                         const QStringList& keys,
-                        protocol::LoginOutcome login = protocol::LoginOutcome::Accepted) {
+                        service::LoginOutcome login = service::LoginOutcome::Accepted) {
         QTest::newRow(name) << reply << QString::fromUtf8(cleaned) << keys << int(login);
     };
-    const auto refused = protocol::LoginOutcome::Refused;
-    const auto unreachable = protocol::LoginOutcome::Unreachable;
+    const auto refused = service::LoginOutcome::Refused;
+    const auto unreachable = service::LoginOutcome::Unreachable;
     row("daily", "Long,2026-12-04,14:00,1.0842", "Long,2026-12-04,14:00,1.0842",
         {"Long", "-", "-"});
     row("three rows", "A,d,t,p,B,d,t,p,C,d,t,p", "A,d,t,p,B,d,t,p,C,d,t,p", {"A", "AB", "ABC"});
@@ -103,11 +103,11 @@ void TestService::signalReply()
     QFETCH(QString, cleaned);
     QFETCH(QStringList, keys);
     QFETCH(int, login);
-    const std::optional<QString> clean = protocol::cleanSignalReply(reply);
+    const std::optional<QString> clean = service::cleanSignalReply(reply);
     QCOMPARE(clean.value_or(QStringLiteral("-")), cleaned);
-    QCOMPARE(int(protocol::loginOutcome(reply, false)), login);
+    QCOMPARE(int(service::loginOutcome(reply, false)), login);
     for (int system = 1; system <= keys.size(); ++system)
-        QCOMPARE(protocol::signalKey(protocol::splitSignalReply(*clean), system)
+        QCOMPARE(service::signalKey(service::splitSignalReply(*clean), system)
                      .value_or(QStringLiteral("-")),
                  keys.at(system - 1));
 }
@@ -127,7 +127,7 @@ void TestService::timeReply()
 {
     QFETCH(QString, reply);
     QFETCH(bool, valid);
-    QCOMPARE(protocol::isValidTimeReply(reply), valid);
+    QCOMPARE(service::isValidTimeReply(reply), valid);
 }
 
 // The files a reply writes, from the bytes that came: one line each, in the
@@ -167,8 +167,8 @@ void TestService::exportFiles()
     QFETCH(bool, held);
     const QByteArray old = "Flat,2026-12-01,10:00,1.0001,09:00:00\r\n";
     QTemporaryDir dir;
-    QFile files[] = {QFile(dir.filePath(QString::fromLatin1(exporting::kDailyFile))),
-                     QFile(dir.filePath(QString::fromLatin1(exporting::kHourlyFile)))};
+    QFile files[] = {QFile(dir.filePath(QString::fromLatin1(service::kDailyFile))),
+                     QFile(dir.filePath(QString::fromLatin1(service::kHourlyFile)))};
     for (QFile& file : files) {
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
         file.close();
@@ -176,7 +176,7 @@ void TestService::exportFiles()
     QFile reader(files[0].fileName());
     QVERIFY(!held || reader.open(QIODevice::ReadOnly));
     const ReplyText text = decodeReplyBody(reply);
-    exporting::writeExports(dir.path(), system, protocol::splitSignalReply(text),
+    service::writeExports(dir.path(), system, service::splitSignalReply(text),
                             QStringLiteral("15:05:00"), text.encoding());
     for (QFile& file : files)
         QVERIFY(file.open(QIODevice::ReadOnly));

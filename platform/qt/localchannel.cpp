@@ -1,6 +1,6 @@
 // The local socket between two starts in one folder.
 
-#include "platform/networkmodule.h"
+#include "platform/qt/localchannel.h"
 
 #include <QDeadlineTimer>
 #include <QLocalServer>

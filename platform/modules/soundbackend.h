@@ -5,7 +5,10 @@
 // brings cost start-up time and memory that a client which never sounds an
 // alarm need not pay.
 
+#include "platform/modules/modules.h"
+
 #include <QUrl>
+#include <memory>
 
 namespace kelvo {
 
@@ -17,8 +20,14 @@ public:
     virtual bool play(const QUrl& source) = 0;
 };
 
-// The module's one entry point: a new back end, owned by the caller.
-using CreateSoundBackend = SoundBackend* (*)();
-inline constexpr char kCreateSoundBackendSymbol[] = "kelvo_create_sound_backend";
+// What the module offers.
+class SoundModule {
+public:
+    virtual ~SoundModule() = default;
+    virtual std::unique_ptr<SoundBackend> soundBackend() = 0;
+};
 
 } // namespace kelvo
+
+#define KELVO_SOUND_MODULE_IID "org.kelvorozevid.KelvoRozevid.SoundModule/" KELVO_MODULE_VERSION
+Q_DECLARE_INTERFACE(kelvo::SoundModule, KELVO_SOUND_MODULE_IID)

@@ -1,4 +1,4 @@
-#include "platform/statusnotifieritem.h"
+#include "platform/linux/statusnotifieritem.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>

@@ -1,7 +1,6 @@
 #include "platform/platform.h"
 
-#include "platform/modules.h"
-#include "platform/networkmodule.h"
+#include "platform/modules/networkmodule.h"
 
 namespace kelvo {
 
@@ -13,10 +12,17 @@ Platform qtPlatform()
     p.clock = std::make_shared<SystemClock>();
     p.fileDialog = std::make_shared<QtFileDialog>();
     p.trayIcon = desktopTrayIcon();
-    p.sound = std::make_shared<QtSoundPlayer>();
+    p.sound = desktopSoundPlayer();
     p.makeTimer = [](QObject* parent) { return makeQtTimer(parent); };
-    p.makeTransfer = moduleTransfers(moduleFolders());
+    p.makeTransfer = moduleTransfers(modules::folders());
     return p;
+}
+
+// From the network module, loaded for it.
+std::unique_ptr<InstanceChannel> instanceChannel()
+{
+    auto* module = modules::load<NetworkModule>(modules::folders(), QStringLiteral("kelvo-network"));
+    return module ? module->instanceChannel() : nullptr;
 }
 
 } // namespace kelvo

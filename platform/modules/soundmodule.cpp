@@ -1,12 +1,13 @@
 // The kelvo-sound module: plays WAV files with QSoundEffect.
 
-#include "platform/soundbackend.h"
+#include "platform/modules/soundbackend.h"
 
 #include <QSoundEffect>
 
+namespace kelvo {
 namespace {
 
-class EffectBackend final : public kelvo::SoundBackend {
+class EffectBackend final : public SoundBackend {
 public:
     bool play(const QUrl& source) override
     {
@@ -25,7 +26,18 @@ private:
 
 } // namespace
 
-extern "C" Q_DECL_EXPORT kelvo::SoundBackend* kelvo_create_sound_backend()
-{
-    return new EffectBackend;
-}
+class SoundPlugin final : public QObject, public SoundModule {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID KELVO_SOUND_MODULE_IID)
+    Q_INTERFACES(kelvo::SoundModule)
+
+public:
+    std::unique_ptr<SoundBackend> soundBackend() override
+    {
+        return std::make_unique<EffectBackend>();
+    }
+};
+
+} // namespace kelvo
+
+#include "soundmodule.moc"

@@ -1,6 +1,6 @@
 #include "platform/instanceguard.h"
 
-#include "platform/networkmodule.h"
+#include "platform/localchannel.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>

@@ -1,4 +1,4 @@
-#include "platform/filespace.h"
+#include "platform/qt/filespace.h"
 
 namespace kelvo {
 

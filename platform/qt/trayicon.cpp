@@ -1,4 +1,4 @@
-#include "platform/trayicon.h"
+#include "platform/qt/trayicon.h"
 
 #include <QSystemTrayIcon>
 

@@ -8,6 +8,15 @@
 #include <mmsystem.h>
 
 namespace kelvo {
+namespace {
+
+// Plays through winmm's PlaySound, asynchronously; the installed sound lies
+// beside the program.
+class WinSoundPlayer final : public SoundPlayer {
+public:
+    bool play(const QString& fileName) override;
+    QString installedAlarmFile() const override;
+};
 
 bool WinSoundPlayer::play(const QString& fileName)
 {
@@ -24,6 +33,13 @@ bool WinSoundPlayer::play(const QString& fileName)
 QString WinSoundPlayer::installedAlarmFile() const
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/Alarm.wav");
+}
+
+} // namespace
+
+std::shared_ptr<SoundPlayer> desktopSoundPlayer()
+{
+    return std::make_shared<WinSoundPlayer>();
 }
 
 } // namespace kelvo

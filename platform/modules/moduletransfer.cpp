@@ -1,5 +1,4 @@
-#include "platform/modules.h"
-#include "platform/networkmodule.h"
+#include "platform/modules/networkmodule.h"
 
 #include <QObject>
 
@@ -7,20 +6,15 @@ namespace kelvo {
 namespace {
 
 // The module, loaded once for all transfers of one platform bundle.
-class NetworkModule {
+class LoadedNetwork {
 public:
-    explicit NetworkModule(QStringList folders) : m_folders(std::move(folders)) {}
+    explicit LoadedNetwork(QStringList folders) : m_folders(std::move(folders)) {}
 
     TransferFactory* factory()
     {
         if (!m_factory) {
-            QString error;
-            const auto create = reinterpret_cast<CreateTransferFactory>(resolveModuleSymbol(
-                m_folders, QStringLiteral("kelvo-network"), kCreateTransferFactorySymbol, &error));
-            if (create)
-                m_factory.reset(create());
-            else
-                qWarning("kelvo-rozevid: cannot load the network module: %s", qPrintable(error));
+            if (auto* module = modules::load<NetworkModule>(m_folders, QStringLiteral("kelvo-network")))
+                m_factory = module->transferFactory();
         }
         return m_factory.get();
     }
@@ -33,7 +27,7 @@ private:
 // Hands every request to a transfer of the module, made at the first one.
 class ModuleTransfer final : public HttpTransfer {
 public:
-    explicit ModuleTransfer(std::shared_ptr<NetworkModule> module) : m_module(std::move(module)) {}
+    explicit ModuleTransfer(std::shared_ptr<LoadedNetwork> module) : m_module(std::move(module)) {}
 
     void openUrl(const QUrl& url, ReplyHandler onReply) override
     {
@@ -73,7 +67,7 @@ public:
 private:
     // Declared first, destroyed last: the module's factory outlives the
     // transfer it made.
-    std::shared_ptr<NetworkModule> m_module;
+    std::shared_ptr<LoadedNetwork> m_module;
     std::unique_ptr<HttpTransfer> m_transfer;
     std::unique_ptr<QObject> m_failure;
 };
@@ -82,20 +76,10 @@ private:
 
 std::function<std::unique_ptr<HttpTransfer>()> moduleTransfers(QStringList folders)
 {
-    auto module = std::make_shared<NetworkModule>(std::move(folders));
+    auto module = std::make_shared<LoadedNetwork>(std::move(folders));
     return [module]() -> std::unique_ptr<HttpTransfer> {
         return std::make_unique<ModuleTransfer>(module);
     };
-}
-
-std::unique_ptr<InstanceChannel> instanceChannel()
-{
-    QString error;
-    const auto create = reinterpret_cast<CreateInstanceChannel>(resolveModuleSymbol(
-        moduleFolders(), QStringLiteral("kelvo-network"), kCreateInstanceChannelSymbol, &error));
-    if (!create)
-        qWarning("kelvo-rozevid: cannot load the network module: %s", qPrintable(error));
-    return std::unique_ptr<InstanceChannel>(create ? create() : nullptr);
 }
 
 } // namespace kelvo

@@ -1,5 +1,5 @@
-#include "platform/networkmodule.h"
 #include "platform/platform.h"
+#include "platform/qt/localchannel.h"
 
 #include <QNetworkAccessManager>
 
@@ -13,7 +13,7 @@ Platform qtPlatform()
     p.clock = std::make_shared<SystemClock>();
     p.fileDialog = std::make_shared<QtFileDialog>();
     p.trayIcon = desktopTrayIcon();
-    p.sound = std::make_shared<WinSoundPlayer>();
+    p.sound = desktopSoundPlayer();
     p.makeTimer = [](QObject* parent) { return makeQtTimer(parent); };
     // TLS through Schannel, which trusts the Windows certificate store.
     auto network = std::make_shared<QNetworkAccessManager>();

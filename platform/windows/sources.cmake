@@ -1,0 +1,13 @@
+# Windows: everything is linked into the one program, the sound through
+# winmm, the transfers through Qt Network with Schannel, the notification
+# area through Qt's icon.
+target_sources(kelvo_core PRIVATE
+  windows/filespace.cpp
+  windows/fontfaces.cpp
+  windows/platform.cpp
+  windows/sound.cpp
+  windows/trayicon.cpp
+  qt/localchannel.h qt/localchannel.cpp
+)
+target_link_libraries(kelvo_core PUBLIC winmm)
+target_sources(kelvo_program INTERFACE ${CMAKE_CURRENT_SOURCE_DIR}/windows/fontsetup.cpp)
