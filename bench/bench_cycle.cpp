@@ -69,7 +69,7 @@ double plainWrites(const QString& dir, const QStringList& fields)
             QFile file(dir + (first == 9 ? "/Kelvo-Daily.csv" : "/Kelvo-Hourly.csv"));
             file.open(QIODevice::WriteOnly | QIODevice::Truncate);
             file.write(*service::exportLine(fields, first, QStringLiteral("10:00:00"),
-                                              TextEncoding::Utf8));
+                                            TextEncoding::Utf8));
         }
     }
     return double(clock.nsecsElapsed()) / kWrites;
@@ -81,7 +81,7 @@ double atomicWrites(const QString& dir, const QStringList& fields)
     clock.start();
     for (int i = 0; i < kWrites; ++i)
         service::writeExports(dir + QLatin1Char('/'), 3, fields, QStringLiteral("10:00:00"),
-                                TextEncoding::Utf8);
+                              TextEncoding::Utf8);
     return double(clock.nsecsElapsed()) / kWrites;
 }
 

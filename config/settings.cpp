@@ -49,8 +49,8 @@ void MainForm::ButSavePath_Click()
     const bool folderExists = DirExists(folder);
     const QString savedFolder = folderExists ? folder : config::defaultExportFolder();
 
-    if (const auto failure = writeFileAtomically(
-            configPath(), config::configContent(savedFolder, gmtText()))) {
+    if (const auto failure =
+            writeFileAtomically(configPath(), config::configContent(savedFolder, gmtText()))) {
         // Nothing was saved, so nothing is marked as saved.
         const config::Message message = config::saveFailedMessage(configPath(), *failure);
         showMessage(message.title, message.text);

@@ -29,8 +29,8 @@ void checkReply(const QString& reply)
         require(c != QLatin1Char('<') && (c.unicode() >= 0x20 || c == QLatin1Char('\t')));
     const QStringList clean = service::splitSignalReply(*cleaned);
     for (int firstField : {1, 9}) {
-        const auto line = service::exportLine(clean, firstField, QStringLiteral("07:05:09"),
-                                                TextEncoding::Utf8);
+        const auto line =
+            service::exportLine(clean, firstField, QStringLiteral("07:05:09"), TextEncoding::Utf8);
         require(line.has_value() == (clean.size() >= firstField + 3));
         if (line) {
             require(line->indexOf('\n') == line->size() - 1 &&

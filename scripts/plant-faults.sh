@@ -48,6 +48,7 @@ due#schedule/schedulerules.cpp#s/return truncatedToMinute\(now\) >= \*due;/retur
 export-line#service/exportfile.cpp#s/line \+= lastUpdate \+ QStringLiteral\("\\r\\n"\);/line += lastUpdate + QStringLiteral("\\n");/#export lines end in CR LF
 export-fields#service/exportfile.cpp#s/return \{\{daily, 9\}, \{hourly, 1\}\};/return {{daily, 1}, {hourly, 1}};/#the daily signal of both systems starts at field 9
 atomic#platform/qt/filesave.cpp#s/\|\| !file\.flush\(\) \|\|/||/#a write that fails on flush never replaces the good file
+module-version#platform/modules/modules.cpp#s/if \(found != QLatin1String\(iid\)\) \{/if (false) {/#a module of another version is refused, never loaded
 alarm-pacing#alerts/alarmpacing.cpp#s/counter == 0 \? AlarmAction::PlaySound/counter == 1 ? AlarmAction::PlaySound/#the alarm sounds at once, then every 23 seconds
 tray-fallback#app/tray.cpp#s/if \(m_platform\.trayIcon->isShown\(\)\) \{/if (true) {/#without a notification area the window is minimised, not hidden
 time-out#platform/qt/httptransfer.cpp#s/request\.setTransferTimeout\(qMax\(0, m_limits\.timeoutMs\)\);//#every request has a time-out

@@ -45,8 +45,8 @@ void MainForm::FetchSignals_Finished(const ReplyText& rawReply)
     }
 
     if (CheckText->isChecked()) {
-        const auto results = service::writeExports(BoxPath->text(), System, fields,
-                                                     BoxLast->text(), rawReply.encoding());
+        const auto results = service::writeExports(BoxPath->text(), System, fields, BoxLast->text(),
+                                                   rawReply.encoding());
         // Shown in the window, never in a box: an unattended client must not
         // stop and wait for a click.
         if (const auto failure = service::exportFailure(results)) {

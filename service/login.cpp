@@ -52,7 +52,7 @@ void MainForm::Login_Finished(const ReplyText& reply, const QString& encodedPass
         // A service out of reach is no wrong password: the user would only
         // type it again.
         LabError->setText(outcome == service::LoginOutcome::Refused ? loginRefusedText()
-                                                                     : serviceUnreachableText());
+                                                                    : serviceUnreachableText());
         LabError->setAccessibleName(LabError->text());
         LabError->show();
         m_platform.beep->beep();

@@ -21,7 +21,8 @@ Platform qtPlatform()
 // From the network module, loaded for it.
 std::unique_ptr<InstanceChannel> instanceChannel()
 {
-    auto* module = modules::load<NetworkModule>(modules::folders(), QStringLiteral("kelvo-network"));
+    auto* module =
+        modules::load<NetworkModule>(modules::folders(), QStringLiteral("kelvo-network"));
     return module ? module->instanceChannel() : nullptr;
 }
 

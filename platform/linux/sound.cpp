@@ -28,7 +28,8 @@ public:
         if (!info.isFile() || !info.isReadable())
             return false;
         if (!m_backend) {
-            auto* module = modules::load<SoundModule>(modules::folders(), QStringLiteral("kelvo-sound"));
+            auto* module =
+                modules::load<SoundModule>(modules::folders(), QStringLiteral("kelvo-sound"));
             if (!module)
                 return false;
             m_backend = module->soundBackend();

@@ -1,8 +1,9 @@
 // The notification areas of Linux desktops: a StatusNotifierItem host over
 // D-Bus where one runs, else an XEmbed tray under X11 (Qt's icon).
 
-#include "platform/linux/statusnotifieritem.h"
 #include "platform/qt/trayicon.h"
+
+#include "platform/linux/statusnotifieritem.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>

@@ -30,8 +30,7 @@ QString besideProgram(const QString& relativePath);
 // ours is never loaded. A loaded module stays loaded for the rest of the run.
 QObject* loadModule(const QStringList& folders, const QString& name, const char* iid);
 
-template <class Interface>
-Interface* load(const QStringList& folders, const QString& name)
+template <class Interface> Interface* load(const QStringList& folders, const QString& name)
 {
     return qobject_cast<Interface*>(loadModule(folders, name, qobject_interface_iid<Interface*>()));
 }

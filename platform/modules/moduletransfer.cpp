@@ -13,7 +13,8 @@ public:
     TransferFactory* factory()
     {
         if (!m_factory) {
-            if (auto* module = modules::load<NetworkModule>(m_folders, QStringLiteral("kelvo-network")))
+            if (auto* module =
+                    modules::load<NetworkModule>(m_folders, QStringLiteral("kelvo-network")))
                 m_factory = module->transferFactory();
         }
         return m_factory.get();

@@ -2,6 +2,7 @@
 // manager, and the local socket between two starts in one folder.
 
 #include "platform/modules/networkmodule.h"
+
 #include "platform/qt/localchannel.h"
 
 #include <QNetworkAccessManager>

@@ -1,4 +1,5 @@
 #include "platform/platform.h"
+
 #include "platform/qt/localchannel.h"
 
 #include <QNetworkAccessManager>

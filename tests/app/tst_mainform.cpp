@@ -1,7 +1,9 @@
-// One session through the window's handlers, against a real HTTP server:
-// login, a first save of the settings, signals into the grid and the export
-// files, a change of positions bringing the window back with the alarm, a
-// failed export shown in the window, and saving the settings.
+// One session through the window's handlers, against a real HTTP server, in
+// steps that each report on their own: login, a first save of the settings,
+// signals into the grid and the export files, a change of positions bringing
+// the window back with the alarm, a failed export shown in the window, and
+// saving the settings. Each step goes on from where the one before left the
+// window.
 
 #include "config/configfile.h"
 #include "platform/filesave.h"
@@ -20,28 +22,44 @@ using kelvo::test::Answer;
 class TestMainForm : public QObject {
     Q_OBJECT
 private slots:
-    void session();
-};
+    void initTestCase();
+    void login();
+    void firstSave();
+    void signalsToGridAndFiles();
+    void hiddenAndBack();
+    void failedExport();
+    void zoneStaysChosen();
+    void cleanupTestCase();
 
-void TestMainForm::session()
-{
-    test::TestServer service;
-    QVERIFY(service.start());
-    test::FormFixture f(service.url());
-    MainForm& form = *f.form;
-    form.Form_Load();
-    form.show();
-    f.messageBox->shown.clear(); // the first start's settings message
-    const auto fetch = [&](const QByteArray& reply) {
+private:
+    // The signal reply the service gives, fetched once.
+    void fetch(const QByteArray& reply)
+    {
         service.setSignals(reply);
         const int before = service.signalRequests();
-        form.FetchSignals();
-        QVERIFY(f.waitUntilIdle());
+        f->form->FetchSignals();
+        QVERIFY(f->waitUntilIdle());
         QCOMPARE(service.signalRequests(), before + 1);
-    };
+    }
 
-    // A service out of reach is told apart from one that refuses the login;
-    // the next answer takes it.
+    test::TestServer service;
+    std::unique_ptr<test::FormFixture> f;
+};
+
+void TestMainForm::initTestCase()
+{
+    QVERIFY(service.start());
+    f = std::make_unique<test::FormFixture>(service.url());
+    f->form->Form_Load();
+    f->form->show();
+    f->messageBox->shown.clear(); // the first start's settings message
+}
+
+// A service out of reach is told apart from one that refuses the login; the
+// next answer takes it.
+void TestMainForm::login()
+{
+    MainForm& form = *f->form;
     QTest::keyClicks(form.BoxUser, QStringLiteral("ann"));
     QTest::keyClicks(form.BoxPassword, QStringLiteral("abc"));
     form.ComboSystem->setCurrentIndex(form.ComboSystem->findText(QStringLiteral("Both Systems")));
@@ -53,61 +71,84 @@ void TestMainForm::session()
         QTest::mouseClick(form.Login, Qt::LeftButton);
         QTRY_VERIFY(form.LabError->isVisible());
         QCOMPARE(form.LabError->text(), text);
-        QCOMPARE(f.beep->count, ++attempts);
+        QCOMPARE(f->beep->count, ++attempts);
     }
     service.setSignals(Answer("OK"));
     QTest::mouseClick(form.Login, Qt::LeftButton);
     QTRY_VERIFY(form.FGrid->isVisible());
     QVERIFY(!form.LabError->isVisible());
     QVERIFY(form.BoxPassword->text().isEmpty());
+}
 
-    // A first save with no zone chosen saves, and chooses, the +0 whose times
-    // the window shows: the next start reads the file back whole.
-    QDir().mkpath(f.path(QStringLiteral("export")));
-    form.BoxPath->setText(f.path(QStringLiteral("export")));
+// A first save with no zone chosen saves, and chooses, the +0 whose times the
+// window shows: the next start reads the file back whole.
+void TestMainForm::firstSave()
+{
+    MainForm& form = *f->form;
+    QDir().mkpath(f->path(QStringLiteral("export")));
+    form.BoxPath->setText(f->path(QStringLiteral("export")));
     QTest::keyClick(form.BoxPath, Qt::Key_Return);
     QCOMPARE(form.gmtText(), QStringLiteral("+0"));
-    QFile config(f.path(QStringLiteral("Config.dat")));
+    QFile config(f->path(QStringLiteral("Config.dat")));
     QVERIFY(config.open(QIODevice::ReadOnly));
     const auto reread = config::evaluateConfig(config.readAll(), DirExists);
     config.close();
-    QCOMPARE(reread.folder, f.path(QStringLiteral("export")));
+    QCOMPARE(reread.folder, f->path(QStringLiteral("export")));
     QVERIFY(reread.message == config::LoadMessage::None);
+}
 
-    // The first reply sets the positions without an alarm.
+// The first reply sets the positions without an alarm.
+void TestMainForm::signalsToGridAndFiles()
+{
+    MainForm& form = *f->form;
     form.BoxLast->setText(QStringLiteral("14:05:00"));
     fetch("Long,d,t,1,Flat,d,t,2,Short,d,t,3");
     QCOMPARE(form.FGrid->TextMatrix(3, 1), QStringLiteral("Short"));
-    QCOMPARE(f.exported(QStringLiteral("Kelvo-Daily.csv")), QByteArray("Short,d,t,3,14:05:00\r\n"));
-    QCOMPARE(f.exported(QStringLiteral("Kelvo-Hourly.csv")), QByteArray("Long,d,t,1,14:05:00\r\n"));
+    QCOMPARE(f->exported(QStringLiteral("Kelvo-Daily.csv")),
+             QByteArray("Short,d,t,3,14:05:00\r\n"));
+    QCOMPARE(f->exported(QStringLiteral("Kelvo-Hourly.csv")),
+             QByteArray("Long,d,t,1,14:05:00\r\n"));
     QCOMPARE(form.ButTestSound->text(), QStringLiteral("Test Alarm"));
+}
 
-    // Hidden to the notification area; a new entry price is no change, a new
-    // position brings the window back and starts the alarm.
+// Hidden to the notification area; a new entry price is no change, a new
+// position brings the window back and starts the alarm.
+void TestMainForm::hiddenAndBack()
+{
+    MainForm& form = *f->form;
     form.ButMinimize_Click();
-    QVERIFY(!form.isVisible() && f.tray->shown);
+    QVERIFY(!form.isVisible() && f->tray->shown);
     fetch("Long,d,t,1,Flat,d,t,2,Short,d,t,3.5");
     QVERIFY(!form.isVisible());
-    QCOMPARE(f.exported(QStringLiteral("Kelvo-Daily.csv")),
+    QCOMPARE(f->exported(QStringLiteral("Kelvo-Daily.csv")),
              QByteArray("Short,d,t,3.5,14:05:00\r\n"));
     fetch("Long,d,t,1,Flat,d,t,2,Long,d,t,4");
-    QVERIFY(form.isVisible() && !f.tray->shown);
+    QVERIFY(form.isVisible() && !f->tray->shown);
     QCOMPARE(form.ButTestSound->text(), QStringLiteral("Stop Alarm"));
-    QCOMPARE(f.exported(QStringLiteral("Kelvo-Daily.csv")), QByteArray("Long,d,t,4,14:05:00\r\n"));
+    QCOMPARE(f->exported(QStringLiteral("Kelvo-Daily.csv")), QByteArray("Long,d,t,4,14:05:00\r\n"));
+}
 
-    // A failed export shows in the window, never in a box, until the next
-    // good one.
-    QVERIFY(QDir(f.path(QStringLiteral("export"))).removeRecursively());
+// A failed export shows in the window, never in a box, until the next good
+// one.
+void TestMainForm::failedExport()
+{
+    MainForm& form = *f->form;
+    QVERIFY(QDir(f->path(QStringLiteral("export"))).removeRecursively());
     fetch("Long,d,t,1,Flat,d,t,2,Long,d,t,5");
     QVERIFY(form.LabExportError->isVisible());
-    QVERIFY(form.LabExportError->toolTip().contains(f.path(QStringLiteral("export"))));
-    QVERIFY(f.messageBox->shown.isEmpty());
-    QDir().mkpath(f.path(QStringLiteral("export")));
+    QVERIFY(form.LabExportError->toolTip().contains(f->path(QStringLiteral("export"))));
+    QVERIFY(f->messageBox->shown.isEmpty());
+    QDir().mkpath(f->path(QStringLiteral("export")));
     fetch("Long,d,t,1,Flat,d,t,2,Long,d,t,6");
     QVERIFY(!form.LabExportError->isVisible());
-    QCOMPARE(f.exported(QStringLiteral("Kelvo-Daily.csv")), QByteArray("Long,d,t,6,14:05:00\r\n"));
+    QCOMPARE(f->exported(QStringLiteral("Kelvo-Daily.csv")), QByteArray("Long,d,t,6,14:05:00\r\n"));
+}
 
-    // A chosen zone stays chosen, even after a click with Ctrl on it.
+// A chosen zone stays chosen, even after a click with Ctrl on it, and is
+// saved.
+void TestMainForm::zoneStaysChosen()
+{
+    MainForm& form = *f->form;
     form.BoxLastInt = QStringLiteral("14:05:00");
     form.ListBoxGMT->setCurrentRow(MainForm::timeZoneEntries().indexOf(QStringLiteral("-03")));
     QCOMPARE(form.BoxLast->text(), QStringLiteral("11:05:00"));
@@ -116,11 +157,17 @@ void TestMainForm::session()
                       item.center());
     QCOMPARE(form.gmtText(), QStringLiteral("-03"));
     form.ButSavePath_Click();
+    QFile config(f->path(QStringLiteral("Config.dat")));
     QVERIFY(config.open(QIODevice::ReadOnly));
-    QCOMPARE(config.readAll(), "Path=" + QFile::encodeName(f.path(QStringLiteral("export"))) +
+    QCOMPARE(config.readAll(), "Path=" + QFile::encodeName(f->path(QStringLiteral("export"))) +
                                    "\r\nTimezone=GMT-03\r\n");
+}
 
-    QVERIFY(f.messageBox->shown.isEmpty());
+// No step showed a box.
+void TestMainForm::cleanupTestCase()
+{
+    QVERIFY(f->messageBox->shown.isEmpty());
+    f.reset();
 }
 
 QTEST_MAIN(TestMainForm)

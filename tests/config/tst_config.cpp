@@ -1,17 +1,10 @@
-// Config.dat: what loading makes of its content, and writing a file so that
-// a reader never sees it half written, whatever the disk says.
+// Config.dat: what loading makes of its content.
 
 #include "config/configfile.h"
-#include "platform/filesave.h"
 
 #include <QDir>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QTest>
-#include <sys/mount.h>
-#include <unistd.h>
 
-using namespace kelvo;
 using namespace kelvo::config;
 
 class TestConfig : public QObject {
@@ -20,8 +13,6 @@ private slots:
     void load_data();
     void load();
     void appPath();
-    void write_data();
-    void write();
 };
 
 void TestConfig::load_data()
@@ -92,57 +83,5 @@ void TestConfig::appPath()
 
 // Writing a file on a small tmpfs of its own (which needs root) that refuses
 // to be written, is full, or has no inode left for a temporary file.
-void TestConfig::write_data()
-{
-    QTest::addColumn<QByteArray>("options"); // of the mount; none: read-only once filled
-    QTest::addColumn<bool>("fill");
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("written"); // else the old content stays whole
-    const QByteArray longer(5000, '7');
-    // Pages: one for the file, four to spare. Inodes: the folder's, the
-    // file's and the filler's.
-    QTest::newRow("read-only") << QByteArray() << false << QByteArray("new") << false;
-    QTest::newRow("full") << QByteArray("size=4096") << true << longer << false;
-    // No temporary file may be made: the file is rewritten in place.
-    QTest::newRow("no new files") << QByteArray("size=20480,nr_inodes=2") << false << longer
-                                  << true;
-    QTest::newRow("no new files, shorter")
-        << QByteArray("size=20480,nr_inodes=2") << false << QByteArray("new") << true;
-    QTest::newRow("full, no new files")
-        << QByteArray("size=4096,nr_inodes=3") << true << longer << false;
-}
-
-void TestConfig::write()
-{
-    QFETCH(QByteArray, options);
-    QFETCH(bool, fill);
-    QFETCH(QByteArray, content);
-    QFETCH(bool, written);
-    QTemporaryDir dir;
-    const QByteArray where = QFile::encodeName(dir.path());
-    if (geteuid() != 0 || ::mount("tmpfs", where, "tmpfs", 0, options.constData()) != 0)
-        QSKIP("a folder of its own mount needs root");
-    const auto unmount = qScopeGuard([&] { ::umount2(where, MNT_DETACH); });
-    const QByteArray old = "Path=/\r\nTimezone=GMT+05\r\n";
-    QFile file(dir.filePath(QStringLiteral("Config.dat")));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
-    file.close();
-    QFile filler(dir.filePath(QStringLiteral("filler")));
-    if (fill && filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        while (filler.write(QByteArray(512, 'x')) == 512) {
-        }
-    }
-    if (options.isEmpty())
-        QCOMPARE(::mount(nullptr, where, nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
-
-    QCOMPARE(!writeFileAtomically(file.fileName(), content), written);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), written ? content : old);
-    // No temporary file is left beside it.
-    QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
-    files.removeAll(QStringLiteral("filler"));
-    QCOMPARE(files, QStringList{"Config.dat"});
-}
-
 QTEST_APPLESS_MAIN(TestConfig)
 #include "tst_config.moc"

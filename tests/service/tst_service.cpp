@@ -177,7 +177,7 @@ void TestService::exportFiles()
     QVERIFY(!held || reader.open(QIODevice::ReadOnly));
     const ReplyText text = decodeReplyBody(reply);
     service::writeExports(dir.path(), system, service::splitSignalReply(text),
-                            QStringLiteral("15:05:00"), text.encoding());
+                          QStringLiteral("15:05:00"), text.encoding());
     for (QFile& file : files)
         QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(files[0].readAll(), daily.isEmpty() ? old : daily);
