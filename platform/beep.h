@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 namespace kelvo {
 
 // The desktop's default system beep.
@@ -9,9 +11,7 @@ public:
     virtual void beep() = 0;
 };
 
-class QtBeep final : public Beep {
-public:
-    void beep() override;
-};
+// The desktop's own.
+std::shared_ptr<Beep> desktopBeep();
 
 } // namespace kelvo

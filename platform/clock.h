@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <memory>
 
 namespace kelvo {
 
@@ -12,9 +13,7 @@ public:
     virtual QDateTime now() const = 0;
 };
 
-class SystemClock final : public Clock {
-public:
-    QDateTime now() const override;
-};
+// The machine's own.
+std::shared_ptr<Clock> systemClock();
 
 } // namespace kelvo

@@ -68,6 +68,11 @@ struct TransferLimits {
 std::unique_ptr<HttpTransfer> makeQtTransfer(QNetworkAccessManager* manager,
                                              TransferLimits limits = {});
 
+// The desktop's transfers (one implementation per platform): on Linux they
+// share one network access manager in the kelvo-network module that the
+// first request loads, on Windows one in the program itself.
+std::function<std::unique_ptr<HttpTransfer>()> desktopTransfers();
+
 // The reply body as text: UTF-8, or Latin-1 where it is not valid UTF-8.
 ReplyText decodeReplyBody(const QByteArray& body);
 

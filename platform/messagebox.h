@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 class QWidget;
 
@@ -14,9 +15,7 @@ public:
     virtual void show(QWidget* parent, const QString& title, const QString& text) = 0;
 };
 
-class QtMessageBox final : public MessageBox {
-public:
-    void show(QWidget* parent, const QString& title, const QString& text) override;
-};
+// The desktop's own.
+std::shared_ptr<MessageBox> desktopMessageBox();
 
 } // namespace kelvo

@@ -29,9 +29,7 @@ struct Platform {
     std::function<std::unique_ptr<HttpTransfer>()> makeTransfer;
 };
 
-// The real desktop and network. The transfer objects share one network
-// access manager: on Linux in the kelvo-network module that the first
-// request loads, on Windows in the program itself.
+// The real desktop and network.
 Platform qtPlatform();
 
 } // namespace kelvo

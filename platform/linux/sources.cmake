@@ -7,7 +7,7 @@ pkg_check_modules(XCB REQUIRED IMPORTED_TARGET GLOBAL xcb xcb-xfixes)
 target_sources(kelvo_core PRIVATE
   linux/filespace.cpp
   linux/fontfaces.cpp
-  linux/platform.cpp
+  linux/network.cpp
   linux/sound.cpp
   linux/statusnotifieritem.h linux/statusnotifieritem.cpp
   linux/trayicon.cpp

@@ -4,9 +4,19 @@
 
 namespace kelvo {
 
-void QtBeep::beep()
+namespace {
+
+// MessageBeep on Windows, the X server's bell under X11.
+class QtBeep final : public Beep {
+public:
+    void beep() override { QApplication::beep(); }
+};
+
+} // namespace
+
+std::shared_ptr<Beep> desktopBeep()
 {
-    QApplication::beep();
+    return std::make_shared<QtBeep>();
 }
 
 } // namespace kelvo

@@ -2,9 +2,18 @@
 
 namespace kelvo {
 
-QDateTime SystemClock::now() const
+namespace {
+
+class SystemClock final : public Clock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};
+
+} // namespace
+
+std::shared_ptr<Clock> systemClock()
 {
-    return QDateTime::currentDateTime();
+    return std::make_shared<SystemClock>();
 }
 
 } // namespace kelvo

@@ -4,10 +4,22 @@
 
 namespace kelvo {
 
-void QtMessageBox::show(QWidget* parent, const QString& title, const QString& text)
+namespace {
+
+class QtMessageBox final : public MessageBox {
+public:
+    void show(QWidget* parent, const QString& title, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+};
+
+} // namespace
+
+std::shared_ptr<MessageBox> desktopMessageBox()
 {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-    box.exec();
+    return std::make_shared<QtMessageBox>();
 }
 
 } // namespace kelvo

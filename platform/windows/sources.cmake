@@ -4,7 +4,7 @@
 target_sources(kelvo_core PRIVATE
   windows/filespace.cpp
   windows/fontfaces.cpp
-  windows/platform.cpp
+  windows/network.cpp
   windows/sound.cpp
   windows/trayicon.cpp
   qt/localchannel.h qt/localchannel.cpp

@@ -1,0 +1,19 @@
+#include "platform/platform.h"
+
+namespace kelvo {
+
+Platform qtPlatform()
+{
+    Platform p;
+    p.messageBox = desktopMessageBox();
+    p.beep = desktopBeep();
+    p.clock = systemClock();
+    p.fileDialog = std::make_shared<QtFileDialog>();
+    p.trayIcon = desktopTrayIcon();
+    p.sound = desktopSoundPlayer();
+    p.makeTimer = [](QObject* parent) { return makeQtTimer(parent); };
+    p.makeTransfer = desktopTransfers();
+    return p;
+}
+
+} // namespace kelvo

@@ -1,0 +1,22 @@
+// The network on Windows: linked in, as everything else is here.
+
+#include "platform/httptransfer.h"
+#include "platform/qt/localchannel.h"
+
+#include <QNetworkAccessManager>
+
+namespace kelvo {
+
+std::function<std::unique_ptr<HttpTransfer>()> desktopTransfers()
+{
+    // TLS through Schannel, which trusts the Windows certificate store.
+    auto network = std::make_shared<QNetworkAccessManager>();
+    return [network] { return makeQtTransfer(network.get()); };
+}
+
+std::unique_ptr<InstanceChannel> instanceChannel()
+{
+    return makeLocalChannel();
+}
+
+} // namespace kelvo
