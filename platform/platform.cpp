@@ -16,6 +16,8 @@ Platform qtPlatform()
     p.sound = std::make_shared<QtSoundPlayer>();
     p.makeTimer = [](QObject* parent) { return makeQtTimer(parent); };
     p.makeTransfer = moduleTransfers(moduleFolders());
+    p.passwordStore = systemPasswordStore();
+    p.autostart = desktopAutostart();
     return p;
 }
 

@@ -1,12 +1,14 @@
 // One session through the window's handlers, against a real HTTP server:
 // login, a first save of the settings, signals into the grid and the export
 // files, a change of positions bringing the window back with the alarm, a
-// failed export shown in the window, and saving the settings.
+// failed export shown in the window, and saving the settings; "Auto Start"
+// and the starts that log in with the kept login.
 
 #include "config/configfile.h"
 #include "testserver.h"
 #include "testsupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -20,6 +22,9 @@ class TestMainForm : public QObject {
     Q_OBJECT
 private slots:
     void session();
+    void autoStart();
+    void keptLogin_data();
+    void keptLogin();
 };
 
 void TestMainForm::session()
@@ -120,6 +125,114 @@ void TestMainForm::session()
                                    "\r\nTimezone=GMT-03\r\n");
 
     QVERIFY(f.messageBox->shown.isEmpty());
+}
+
+// The box keeps the accepted login and the entry, or neither; unchecked, both
+// go. An entry naming a program that has moved is rewritten at the start.
+void TestMainForm::autoStart()
+{
+    test::FormFixture f;
+    f.signIn(3);
+    MainForm& form = *f.form;
+    const QString account = keptlogin::account(f.folder.path());
+    QVERIFY(form.CheckAutoStart->isVisible() && !form.CheckAutoStart->isChecked());
+    QCOMPARE(form.CheckText->nextInFocusChain(), form.CheckAutoStart);
+    f.store->available = false;
+    QTest::mouseClick(form.CheckAutoStart, Qt::LeftButton);
+    QVERIFY(!form.CheckAutoStart->isChecked() && f.autostart->entries.isEmpty());
+    QCOMPARE(f.messageBox->shown,
+             QStringList("Kelvo-Rozevid - Auto Start|" + MainForm::noPasswordStoreText()));
+    f.store->available = true;
+    QTest::mouseClick(form.CheckAutoStart, Qt::LeftButton);
+    QVERIFY(form.CheckAutoStart->isChecked());
+    QCOMPARE(f.store->kept, (QMap<QString, QString>{{account, "ann\nc$cba\n3"}}));
+    f.autostart->entries[account] = QStringLiteral("/moved/kelvo-rozevid");
+    form.Form_Load();
+    QCOMPARE(f.autostart->entries,
+             (QMap<QString, QString>{{account, QCoreApplication::applicationFilePath()}}));
+    QTest::mouseClick(form.CheckAutoStart, Qt::LeftButton);
+    QVERIFY(f.store->kept.isEmpty() && f.autostart->entries.isEmpty());
+}
+
+// A start in a folder with a kept login logs in by itself: the service's
+// answers to it in turn, ten seconds apart on the window's clock.
+void TestMainForm::keptLogin_data()
+{
+    QTest::addColumn<QByteArrayList>("answers"); // "500": an error status
+    QTest::addColumn<int>("store");              // 0 kept, 1 nothing kept, 2 failing
+    QTest::addColumn<bool>("byDesktop");
+    QTest::addColumn<bool>("tray");
+    QTest::addColumn<QString>("error"); // left on the login panel; none: logged in
+    QTest::addColumn<QString>("window");
+    const QByteArray signal = "Long,d,t,1,Flat,d,t,2,Short,d,t,3";
+    const QByteArrayList ok{signal};
+    QTest::newRow("by hand") << ok << 0 << false << true << QString() << "shown";
+    QTest::newRow("by the desktop") << ok << 0 << true << true << QString() << "hidden";
+    QTest::newRow("by the desktop, no tray in 30 s")
+        << ok << 0 << true << false << QString() << "minimised";
+    QTest::newRow("service down, then up")
+        << QByteArrayList{"500", "500", signal} << 0 << true << true << QString() << "hidden";
+    QTest::newRow("refused, never retried")
+        << QByteArrayList{""} << 0 << true << true << MainForm::loginRefusedText() << "shown";
+    QTest::newRow("service down") << QByteArrayList{"500"} << 0 << false << true
+                                  << MainForm::keptLoginRetryText() << "shown";
+    QTest::newRow("nothing kept") << ok << 1 << true << true << MainForm::keptLoginUnreadableText()
+                                  << "shown";
+    QTest::newRow("store fails") << ok << 2 << true << true << MainForm::keptLoginUnreadableText()
+                                 << "shown";
+}
+
+void TestMainForm::keptLogin()
+{
+    QFETCH(QByteArrayList, answers);
+    QFETCH(int, store);
+    QFETCH(bool, byDesktop);
+    QFETCH(bool, tray);
+    QFETCH(QString, error);
+    QFETCH(QString, window);
+    test::TestServer service;
+    QVERIFY(service.start());
+    service.setTime(Answer("09:00:00"));
+    test::FormFixture f(service.url());
+    MainForm& form = *f.form;
+    const QString account = keptlogin::account(f.folder.path());
+    f.autostart->entries[account] = QStringLiteral("kelvo-rozevid");
+    if (store == 0)
+        f.store->kept[account] = QStringLiteral("ann\nc$cba\n3");
+    f.store->available = store != 2;
+    f.tray->present = tray;
+    form.setStartedByDesktop(byDesktop);
+    form.Form_Load();
+    form.show();
+    for (int i = 0; i < answers.size(); ++i) {
+        const QByteArray& answer = answers.at(i);
+        service.setSignals(answer == "500" ? Answer("", 500) : Answer(answer));
+        if (i == 0)
+            form.ReadKeptLogin();
+        else
+            QVERIFY(f.runFor(keptlogin::kRetrySeconds));
+        QVERIFY(f.waitUntilIdle());
+        QCOMPARE(service.signalRequests(), store ? 0 : i + 1);
+    }
+    QVERIFY(f.runFor(keptlogin::kTrayWaitSeconds));
+    QCOMPARE(form.LabError->isHidden() ? QString() : form.LabError->text(), error);
+    QCOMPARE(!form.FGrid->isHidden(), error.isEmpty());
+    QCOMPARE(form.CheckAutoStart->isChecked(), store == 0);
+    QCOMPARE(QString::fromLatin1(form.isMinimized() ? "minimised"
+                                 : form.isVisible() ? "shown"
+                                                    : "hidden"),
+             window);
+    if (error == MainForm::loginRefusedText()) {
+        // No retry; a login by hand replaces the kept one.
+        QCOMPARE(service.signalRequests(), 1);
+        QCOMPARE(form.BoxUser->text() + form.ComboSystem->currentText(),
+                 QStringLiteral("annBoth Systems"));
+        QTest::keyClicks(form.BoxPassword, QStringLiteral("xyz"));
+        service.setSignals(Answer("OK"));
+        QTest::mouseClick(form.Login, Qt::LeftButton);
+        QTRY_VERIFY(form.FGrid->isVisible());
+        QCOMPARE(f.store->kept.value(account), QStringLiteral("ann\nz$zyx\n3"));
+    }
 }
 
 QTEST_MAIN(TestMainForm)
