@@ -18,6 +18,8 @@ Platform qtPlatform()
     // TLS through Schannel, which trusts the Windows certificate store.
     auto network = std::make_shared<QNetworkAccessManager>();
     p.makeTransfer = [network] { return makeQtTransfer(network.get()); };
+    p.passwordStore = systemPasswordStore(); // the Credential Manager
+    p.autostart = desktopAutostart();        // the Run key
     return p;
 }
 

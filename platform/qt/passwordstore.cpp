@@ -3,13 +3,22 @@
 // asynchronously and answer through the event loop.
 #include "platform/passwordstore.h"
 
-#include <QPointer>
+#include <QSysInfo>
 #include <qt6keychain/keychain.h>
 
 namespace kelvo {
 namespace {
 
 constexpr char kService[] = "Kelvo-Rozevid";
+
+// The Credential Manager names an item by its key alone, so there the key
+// carries the program's name too.
+QString keyOf(const QString& account)
+{
+    return QSysInfo::productType() == QLatin1String("windows")
+               ? QLatin1String(kService) + QLatin1Char(':') + account
+               : account;
+}
 
 PasswordStore::Status statusOf(const QKeychain::Job& job)
 {
@@ -52,7 +61,7 @@ private:
     static void start(QKeychain::Job* job, const QString& account,
                       std::function<void(Status)> finished)
     {
-        job->setKey(account);
+        job->setKey(keyOf(account));
         // Never a plain file in the store's place.
         job->setInsecureFallback(false);
         job->setAutoDelete(true);

@@ -360,6 +360,26 @@ if [ "$kind" = wine ]; then
     grep -q "PlaySound.*fdwSound=00020003" "$work/run/client.log" || fail "no alarm sound"
   import -window "$win" "$artifacts/main-panel.png"
   /usr/bin/python3 "$here/textfit.py" "$artifacts/main-panel.png" "$(reply)" +12 "C:\\users\\$(id -un)\\" || fail "see above"
+  # Auto Start: a Run value that names the start folder, and the login in the Credential Manager;
+  # started as Windows starts it, in its system folder, it logs in by itself; unchecked, both go.
+  run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+  creds='HKCU\Software\Wine\Credential Manager'
+  xdotool mousemove --window "$win" 104 176 click 1
+  profile="C:\\users\\$(id -un)"
+  wait_for 10 eval 'wine reg query "$run_key" 2>/dev/null | grep -qF "\"C:\\Program Files\\Kelvo-Rozevid\\kelvo-rozevid.exe\" --autostart \"$profile\""' ||
+    fail "no Run value: $(wine reg query "$run_key")"
+  wine reg query "$creds" /s 2>/dev/null | grep -qF "Kelvo-Rozevid:$profile" || fail "no credential: $(wine reg query "$creds" /s)"
+  xdotool mousemove --window "$win" 540 168 click 1
+  timeout 20 wineserver -w || fail "Exit did not end the program"
+  rm Kelvo-Daily.csv
+  (cd "$WINEPREFIX/drive_c/windows/system32" && exec wine "$installed/kelvo-rozevid.exe" --autostart "$profile") >>"$work/run/client.log" 2>&1 &
+  wait_for 30 test -s Kelvo-Daily.csv || fail "a start by Windows did not log in by itself"
+  win=$(xdotool search --limit 1 --name "$title")
+  wait_for 10 hidden || fail "a start by Windows did not hide to the tray"
+  again
+  xdotool mousemove --window "$win" 104 176 click 1
+  wait_for 10 eval '! wine reg query "$run_key" 2>/dev/null | grep -q kelvo-rozevid-' || fail "the Run value stayed"
+  ! wine reg query "$creds" /s 2>/dev/null | grep -qF "Kelvo-Rozevid:" || fail "the credential stayed"
   xdotool mousemove --window "$win" 540 168 click 1
   timeout 20 wineserver -w || fail "Exit did not end the program"
   wine "$installed/Uninstall.exe" /S && timeout 20 wineserver -w
