@@ -161,24 +161,26 @@ void TestMainForm::keptLogin_data()
     QTest::addColumn<QByteArrayList>("answers"); // "500": an error status
     QTest::addColumn<int>("store");              // 0 kept, 1 nothing kept, 2 failing
     QTest::addColumn<bool>("byDesktop");
-    QTest::addColumn<bool>("tray");
+    QTest::addColumn<int>("trayAfter"); // seconds; -1: no notification area
     QTest::addColumn<QString>("error"); // left on the login panel; none: logged in
     QTest::addColumn<QString>("window");
     const QByteArray signal = "Long,d,t,1,Flat,d,t,2,Short,d,t,3";
     const QByteArrayList ok{signal};
-    QTest::newRow("by hand") << ok << 0 << false << true << QString() << "shown";
-    QTest::newRow("by the desktop") << ok << 0 << true << true << QString() << "hidden";
+    QTest::newRow("by hand") << ok << 0 << false << 0 << QString() << "shown";
+    QTest::newRow("by the desktop") << ok << 0 << true << 0 << QString() << "hidden";
+    QTest::newRow("by the desktop, a tray 10 s late")
+        << ok << 0 << true << 10 << QString() << "hidden";
     QTest::newRow("by the desktop, no tray in 30 s")
-        << ok << 0 << true << false << QString() << "minimised";
+        << ok << 0 << true << -1 << QString() << "minimised";
     QTest::newRow("service down, then up")
-        << QByteArrayList{"500", "500", signal} << 0 << true << true << QString() << "hidden";
+        << QByteArrayList{"500", "500", signal} << 0 << true << 0 << QString() << "hidden";
     QTest::newRow("refused, never retried")
-        << QByteArrayList{""} << 0 << true << true << MainForm::loginRefusedText() << "shown";
-    QTest::newRow("service down") << QByteArrayList{"500"} << 0 << false << true
+        << QByteArrayList{""} << 0 << true << 0 << MainForm::loginRefusedText() << "shown";
+    QTest::newRow("service down") << QByteArrayList{"500"} << 0 << false << 0
                                   << MainForm::keptLoginRetryText() << "shown";
-    QTest::newRow("nothing kept") << ok << 1 << true << true << MainForm::keptLoginUnreadableText()
+    QTest::newRow("nothing kept") << ok << 1 << true << 0 << MainForm::keptLoginUnreadableText()
                                   << "shown";
-    QTest::newRow("store fails") << ok << 2 << true << true << MainForm::keptLoginUnreadableText()
+    QTest::newRow("store fails") << ok << 2 << true << 0 << MainForm::keptLoginUnreadableText()
                                  << "shown";
 }
 
@@ -187,7 +189,7 @@ void TestMainForm::keptLogin()
     QFETCH(QByteArrayList, answers);
     QFETCH(int, store);
     QFETCH(bool, byDesktop);
-    QFETCH(bool, tray);
+    QFETCH(int, trayAfter);
     QFETCH(QString, error);
     QFETCH(QString, window);
     test::TestServer service;
@@ -200,7 +202,7 @@ void TestMainForm::keptLogin()
     if (store == 0)
         f.store->kept[account] = QStringLiteral("ann\nc$cba\n3");
     f.store->available = store != 2;
-    f.tray->present = tray;
+    f.tray->present = trayAfter == 0;
     form.setStartedByDesktop(byDesktop);
     form.Form_Load();
     form.show();
@@ -214,7 +216,10 @@ void TestMainForm::keptLogin()
         QVERIFY(f.waitUntilIdle());
         QCOMPARE(service.signalRequests(), store ? 0 : i + 1);
     }
-    QVERIFY(f.runFor(keptlogin::kTrayWaitSeconds));
+    QVERIFY(f.runFor(10));
+    QVERIFY(form.isVisible() || trayAfter == 0);
+    f.tray->present = trayAfter >= 0;
+    QVERIFY(f.runFor(keptlogin::kTrayWaitSeconds - 10));
     QCOMPARE(form.LabError->isHidden() ? QString() : form.LabError->text(), error);
     QCOMPARE(!form.FGrid->isHidden(), error.isEmpty());
     QCOMPARE(form.CheckAutoStart->isChecked(), store == 0);
