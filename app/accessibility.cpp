@@ -62,6 +62,7 @@ void MainForm::setAccessibleNames()
         {CheckSound, QStringLiteral("Check Sound")},
         {CheckAlarm, QStringLiteral("Signal Alarm")},
         {CheckText, QStringLiteral("Export Data")},
+        {CheckAutoStart, QStringLiteral("Auto Start")},
         {LabExportError, LabExportError->text()},
     };
     for (const auto& [control, name] : names)

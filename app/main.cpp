@@ -1,5 +1,6 @@
 #include "app/mainform.h"
 #include "buildconfig.h"
+#include "platform/autostart.h"
 #include "platform/fontsetup.h"
 #include "platform/instanceguard.h"
 #include "platform/platform.h"
@@ -15,6 +16,13 @@ int main(int argc, char* argv[])
     // display connection.
     const auto fontSetUpDone = kelvo::startFontSetUp();
     QApplication app(argc, argv);
+    // Started by the desktop at login: on Windows in its system folder, with
+    // the start folder given after the argument.
+    const kelvo::StartArguments start = kelvo::parseStartArguments(QApplication::arguments());
+    if (!start.folder.isEmpty() && !QDir::setCurrent(start.folder)) {
+        fontSetUpDone();
+        return 1;
+    }
     // One program per start folder: a second start brings the first one's
     // window back and leaves, before it has a window of its own. Taking the
     // lock waits for the disk: that goes beside the rest of the start-up, on
@@ -44,7 +52,10 @@ int main(int argc, char* argv[])
     form.setBackgroundPicture(background);
     QObject::connect(&form, &kelvo::MainForm::exitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    form.setStartedByDesktop(start.byDesktop);
     form.Form_Load();
+    // A kept login logs in by itself, asked for once the window shows.
+    form.readKeptLoginAfterFirstFrame();
     form.show();
     // Later starts in this folder are heard from a second on: loading Qt
     // Network for that then costs the window's first picture nothing, and a

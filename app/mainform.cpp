@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyleFactory>
+#include <QTimer>
 #include <algorithm>
 
 namespace kelvo {
@@ -277,12 +278,15 @@ void MainForm::createControls()
     BoxPath = textBox(3720, 120, 3975, 285);
     ButSavePath = button(QStringLiteral("Apply/Save"), 7800, 120, 1095, 255);
     ButSavePath->setEnabled(false);
-    LabAlerts = label(QStringLiteral("Check Sound Signal Alarm Export Data"), 120, 1800, 1215, 855);
+    LabAlerts = label(QStringLiteral("Check Sound Signal Alarm Export Data Auto Start"), 120, 1800,
+                      1215, 975);
     LabAlerts->setWordWrap(true);
     LabAlerts->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     CheckSound = checkBox(1440, 1800);
     CheckAlarm = checkBox(1440, 2040);
     CheckText = checkBox(1440, 2280);
+    CheckAutoStart = checkBox(1440, 2520);
+    CheckAutoStart->setChecked(false); // until the start folder's entry is found
     LabExportError = label(QStringLiteral("The last export failed"), 3000, 2400, 2760, 255);
     // Left of the grid, below the time zone: free at any number of rows.
     LabNoAnswer = label(QString(), 120, 1080, 3360, 600);
@@ -318,6 +322,7 @@ void MainForm::createControls()
         {CheckSound, "CheckSound"},
         {CheckAlarm, "CheckAlarm"},
         {CheckText, "CheckText"},
+        {CheckAutoStart, "CheckAutoStart"},
         {LabExportError, "LabExportError"},
         {LabNoAnswer, "LabNoAnswer"},
         {ButTestSound, "ButTestSound"},
@@ -332,7 +337,7 @@ void MainForm::createControls()
              FGrid,       LabLast,      BoxLast,   LabNext,        BoxNext,     LabTime,
              LabGMT,      ListBoxGMT,   ButBrowse, BoxPath,        ButSavePath, LabAlerts,
              CheckSound,  CheckAlarm,   CheckText, LabExportError, LabNoAnswer, ButTestSound,
-             ButMinimize, ButManUpdate, ButExit})
+             ButMinimize, ButManUpdate, ButExit,   CheckAutoStart})
         w->hide();
 
     connect(BoxUser, &QLineEdit::textChanged, this, &MainForm::BoxUser_Change);
@@ -362,14 +367,15 @@ void MainForm::createControls()
     connect(BoxPath, &QLineEdit::returnPressed, this, &MainForm::BoxPath_KeyPress);
     connect(ButBrowse, &QPushButton::clicked, this, &MainForm::ButBrowse_Click);
     connect(ButSavePath, &QPushButton::clicked, this, &MainForm::ButSavePath_Click);
+    connect(CheckAutoStart, &QCheckBox::clicked, this, &MainForm::CheckAutoStart_Click);
 }
 
 void MainForm::setTabOrder()
 {
-    const QList<QWidget*> order = {ButMinimize, ButManUpdate, ButExit,      ButBrowse,
-                                   BoxPath,     ButSavePath,  ListBoxGMT,   CheckSound,
-                                   CheckAlarm,  CheckText,    ButTestSound, BoxUser,
-                                   BoxPassword, ComboSystem,  Login,        FGrid};
+    const QList<QWidget*> order = {
+        ButMinimize, ButManUpdate, ButExit,     ButBrowse, BoxPath,        ButSavePath,
+        ListBoxGMT,  CheckSound,   CheckAlarm,  CheckText, CheckAutoStart, ButTestSound,
+        BoxUser,     BoxPassword,  ComboSystem, Login,     FGrid};
     for (int i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order.at(i), order.at(i + 1));
 }
@@ -430,6 +436,7 @@ void MainForm::Form_Load()
 
     FGrid->setTextMatrix(0, 0, QStringLiteral("Time: GMT+0"));
     BoxUser->setFocus();
+    loadAutostart();
     RunUpdateCycle();
 }
 
@@ -473,7 +480,7 @@ void MainForm::ShowMainPanel()
     for (QWidget* w : std::initializer_list<QWidget*>{
              BoxLast, LabLast, LabNext, BoxNext, LabTime, ButManUpdate, ButMinimize, ButTestSound,
              ListBoxGMT, LabGMT, LabAlerts, CheckText, CheckAlarm, CheckSound, ButExit, BoxPath,
-             ButSavePath})
+             ButSavePath, CheckAutoStart})
         w->show();
     ButSavePath->setEnabled(false);
     ButBrowse->show();
@@ -537,6 +544,10 @@ void MainForm::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), palette().color(QPalette::Highlight));
     if (!m_background.isNull())
         painter.drawPixmap(0, 0, m_background);
+    if (m_readAfterFirstFrame) {
+        m_readAfterFirstFrame = false;
+        QTimer::singleShot(0, this, &MainForm::ReadKeptLogin);
+    }
 }
 
 bool MainForm::eventFilter(QObject* watched, QEvent* event)

@@ -3,6 +3,7 @@
 #include "platform/grid.h"
 #include "platform/platform.h"
 #include "schedule/schedulerules.h"
+#include "service/keptlogin.h"
 
 #include <QDateTime>
 #include <QPixmap>
@@ -35,6 +36,12 @@ public:
     // not be reached.
     static QString loginRefusedText();
     static QString serviceUnreachableText();
+    // What LabError says while a kept login waits for the service, and when
+    // the kept login could not be read; the message when there is no password
+    // store to keep it in.
+    static QString keptLoginRetryText();
+    static QString keptLoginUnreadableText();
+    static QString noPasswordStoreText();
 
     // The window's background for screens of this device pixel ratio. It can
     // be decoded ahead and handed in, before the window's first paint.
@@ -67,6 +74,7 @@ public:
     QCheckBox* CheckSound;
     QCheckBox* CheckAlarm;
     QCheckBox* CheckText;
+    QCheckBox* CheckAutoStart;
     QLabel* LabExportError; // shown while the latest export failed
     QLabel* LabNoAnswer;    // shown while checks have failed for five minutes
     QPushButton* ButTestSound;
@@ -106,6 +114,11 @@ public:
     // The notification icon's tip: how to bring the window back, and that the
     // service has stopped answering, while it has.
     QString trayTip() const;
+    // The program was started by the desktop at login (its autostart entry):
+    // logged in with the kept login, it hides to the notification area.
+    void setStartedByDesktop(bool byDesktop);
+    // Has the kept login read once the window has shown its first frame.
+    void readKeptLoginAfterFirstFrame();
 
 public slots:
     // Start-up and shutdown.
@@ -129,6 +142,11 @@ public slots:
     void BoxUser_Change();
     void BoxPassword_Change();
     void Login_Click();
+
+    // Running unattended: the login kept in the password store and the start
+    // with the desktop.
+    void CheckAutoStart_Click(bool checked);
+    void ReadKeptLogin();
 
     // Signals.
     void FetchSignals();
@@ -168,7 +186,18 @@ private:
     void announcePositions();
     // Names the clock by its hour and minute.
     void nameClock();
-    void Login_Finished(const ReplyText& reply, const QString& encodedPassword);
+    void Login_Finished(const ReplyText& reply, const QString& encodedPassword, bool kept);
+    void showLoginError(const QString& text);
+    void loadAutostart();
+    void keptLoginRead(PasswordStore::Status status, const QString& secret);
+    void sendKeptLogin();
+    void keptLoginUnreachable();
+    void loginAccepted(bool kept);
+    void keepLogin(std::function<void(bool kept)> done);
+    // Each second: a kept login due again, a start by the desktop waiting
+    // for a notification area.
+    void unattendedStep();
+    void hideWhenTrayShows();
     void RunUpdateCycle_Finished(const QString& reply);
     void FetchSignals_Finished(const ReplyText& reply);
     void setNextCheck(const schedule::NextCheck& next);
@@ -188,6 +217,14 @@ private:
     bool m_signalsOutstanding = false;
     schedule::AnswerRecord m_answers;
     bool m_terminated = false;
+    // Unattended running.
+    QString m_startFolder;
+    Autostart::State m_autostart = Autostart::State::Absent;
+    bool m_startedByDesktop = false;
+    bool m_readAfterFirstFrame = false;
+    service::keptlogin::Login m_keptLogin;
+    std::optional<QDateTime> m_keptLoginFailedAt; // unreachable: tried again from then
+    std::optional<QDateTime> m_trayWaitSince;     // logged in by the desktop's start
 };
 
 // Places a control by twips, as the window's layout is given.

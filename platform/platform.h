@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/autostart.h"
 #include "platform/beep.h"
 #include "platform/clock.h"
 #include "platform/filedialog.h"
 #include "platform/httptransfer.h"
 #include "platform/messagebox.h"
+#include "platform/passwordstore.h"
 #include "platform/sound.h"
 #include "platform/timer.h"
 #include "platform/trayicon.h"
@@ -27,6 +29,8 @@ struct Platform {
     std::shared_ptr<SoundPlayer> sound;
     std::function<std::unique_ptr<PeriodicTimer>(QObject* parent)> makeTimer;
     std::function<std::unique_ptr<HttpTransfer>()> makeTransfer;
+    std::shared_ptr<PasswordStore> passwordStore;
+    std::shared_ptr<Autostart> autostart;
 };
 
 // The real desktop and network.

@@ -108,6 +108,7 @@ void MainForm::showSilence()
 
 void MainForm::Timer_Timer()
 {
+    unattendedStep();
     if (Password.isEmpty())
         return;
     LabTime->setText(m_platform.clock->now().toString(QStringLiteral("HH:mm:ss")));

@@ -15,6 +15,9 @@
 # source tree, unpacked once into build-windows/qt/. With neither,
 # scripts/build-qt-windows.sh builds it from Debian's source into
 # build-windows/qt/ first, which takes about 45 minutes.
+# QtKeychain, which keeps the login in the Credential Manager, is built once
+# for that Qt from its source in ../shared/qtkeychain/ (or the .tar.gz
+# $KELVO_QTKEYCHAIN_SOURCE names) into the build folder's qtkeychain/.
 # Installs the Debian packages it needs. Incremental: the build folder and
 # the unpacked Qt are kept, and ccache is used where it is installed.
 set -euo pipefail
@@ -53,7 +56,20 @@ fi
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+keychain=$build/qtkeychain
+if [ ! -f "$keychain/install/lib/cmake/Qt6Keychain/Qt6KeychainConfig.cmake" ]; then
+  echo "== building QtKeychain for Windows into $keychain"
+  rm -rf "$keychain"
+  mkdir -p "$keychain"
+  tar -C "$keychain" -xzf "${KELVO_QTKEYCHAIN_SOURCE:-$root/../shared/qtkeychain/qtkeychain-0.13.2.tar.gz}"
+  "$prefix/bin/qt-cmake" -S "$keychain"/qtkeychain-* -B "$keychain/build" -G Ninja \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_WITH_QT6=ON -DBUILD_SHARED_LIBS=OFF \
+    -DBUILD_TRANSLATIONS=OFF -DBUILD_TEST_APPLICATION=OFF "${launcher[@]}" \
+    -DCMAKE_INSTALL_PREFIX="$keychain/install" >/dev/null
+  cmake --build "$keychain/build" -j"$(nproc)" && cmake --install "$keychain/build" >/dev/null
+fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" "${launcher[@]}" "$@" >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" "${launcher[@]}" \
+  -DQt6Keychain_DIR="$keychain/install/lib/cmake/Qt6Keychain" "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 ls -l "$build"/kelvo-rozevid.exe "$build"/kelvo-rozevid-*-setup.exe "$build"/kelvo-rozevid-*-win64.zip

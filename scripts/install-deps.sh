@@ -19,6 +19,7 @@ packages=(
   libcpp-httplib-dev libssl-dev libfontconfig-dev libxcb-xfixes0-dev
   fonts-comic-neue fonts-dejavu-core fonts-liberation
   dpkg-dev file
+  qtkeychain-qt6-dev libsecret-1-0
 )
 
 # The tests: displays, buses, desktop parts and the tools that drive them;
@@ -26,7 +27,7 @@ packages=(
 test_packages=(
   xvfb xauth xdotool x11-utils imagemagick
   dbus dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-dbus python3-gi gir1.2-atspi-2.0
-  weston trayer openbox lxqt-panel libfaketime faketime
+  weston trayer openbox lxqt-panel libfaketime faketime gnome-keyring libsecret-tools systemd
   clang clang-format libclang-rt-14-dev llvm
   python3 curl fontconfig desktop-file-utils appstream lintian debootstrap
   wine wine64

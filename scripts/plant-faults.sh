@@ -95,6 +95,26 @@ win-sound-installed#platform/windows/sound.cpp#s/QStringLiteral\("\/Alarm\.wav"\
 label-faces#platform/windows/fontfaces.cpp#s/\{QStringLiteral\("Comic Sans MS"\), QStringLiteral\("Comic Neue"\)\};/{QStringLiteral("Comic Sans MS")};/#without Comic Sans MS the labels fall back to Comic Neue
 zone-list-fits#app/mainform.cpp#s/ListBoxGMT->verticalScrollBar\(\)->setStyle\(ListBoxGMT->style\(\)\);//#every time-zone entry shows whole beside the list's scroll bar
 start-folder#packaging/windows/installer.nsi.in#s/StrCpy \$OUTDIR "%USERPROFILE%"//#the Start-menu shortcut starts the program in the profile folder
+kept-secret#service/keptlogin.cpp#s/lines\.size\(\) != 3/lines.size() < 3/#a kept secret is a login only when it is exactly three lines
+refused-kept#service/keptlogin.cpp#s/return Next::AskUser;/return Next::TryAgain;/#a refused kept login is not sent again
+exec-quoting#platform/qt/autostart.cpp#s/c == QLatin1Char\('\$'\) \|\|\n\s*//#a "$" in the program's path takes a backslash in Exec=
+entry-path#platform/qt/autostart.cpp#s/QStringLiteral\("\\nPath="\) \+ escapedValue\(startFolder\)/QStringLiteral("\\nPath=") + startFolder/#Path= holds the start folder escaped as a desktop entry's string
+run-quoting#platform/qt/autostart.cpp#s/QString\(backslashes \* 2, QLatin1Char\('\\\\'\)\) \+ QLatin1Char\('"'\)/QString(backslashes, QLatin1Char('\\\\')) + QLatin1Char('"')/#the Run value doubles the backslashes before the start folder's closing quote
+entry-per-folder#platform/qt/autostart.cpp#s/hash\(startFolder\.toUtf8\(\)/hash(QByteArray()/#each start folder has an autostart entry of its own
+autostart-folder#platform/qt/autostart.cpp#s/start\.folder = arguments\.at\(\+\+i\);/++i;/#--autostart takes the start folder after it
+check-no-store#app/unattended.cpp#s/if \(!kept\) \{/if (false) {/#with no password store the box stays unchecked, says so, and writes no entry
+uncheck-removes#app/unattended.cpp#s/m_platform\.autostart->disable\(m_startFolder\);//#unchecking removes the autostart entry
+moved-program#app/unattended.cpp#s/(State::Enabled\)\n)\s*m_platform\.autostart->enable[^;]*;/$1;/#an entry naming a program that has moved is rewritten at the start
+retry-10s#app/unattended.cpp#s/keptlogin::kRetrySeconds\)/keptlogin::kRetrySeconds + 1)/#an unreachable service is asked again after 10 seconds
+desktop-hides#app/unattended.cpp#s/if \(m_startedByDesktop\) \{/if (false) {/#started by the desktop it hides to the notification area once logged in
+tray-wait#app/unattended.cpp#s/showMinimized\(\);/showNormal();/#with no notification area after 30 seconds the window is minimised
+first-signals#app/unattended.cpp#s/if \(OldOrders\.isEmpty\(\)\)\n\s*return;//#it hides once the first signals, which bring the window back, are in
+unreadable-line#app/unattended.cpp#s/showLoginError\(keptLoginUnreadableText\(\)\);//#a kept login that cannot be read leaves a line on the login panel
+manual-replaces#app/unattended.cpp#s/if \(m_autostart != Autostart::State::Absent\) \{/if (false) {/#a login by hand replaces the kept login
+auto-start-tab#app/mainform.cpp#s/CheckText, CheckAutoStart, ButTestSound/CheckText, ButTestSound, CheckAutoStart/#"Auto Start" comes after "Export Data" in the tab order
+auto-start-name#app/accessibility.cpp#s/QStringLiteral\("Auto Start"\)/QStringLiteral("AutoStart")/#the box's accessible name is "Auto Start"
+xdg-delete#platform/linux/autostart.cpp#s/return QFile::remove\(file\) \|\| !QFile::exists\(file\);/return true;/#unchecking deletes the XDG autostart entry
+run-value-removed#platform/windows/autostart.cpp#s/RegDeleteKeyValueW\(HKEY_CURRENT_USER, kRun, name\.c_str\(\)\)/ERROR_SUCCESS/#unchecking removes the Run value
 EOF
 )
 
@@ -111,7 +131,8 @@ qt_windows=${KELVO_QT_WINDOWS:-$root/../shared/qt-windows/qt6-mingw-6.4.2.tar.zs
 # The copy's Windows build, for the port after the Linux end-to-end tests',
 # and its tests.
 windows_tests() {
-  if KELVO_QT_WINDOWS="$qt_windows" KELVO_WINDOWS_BUILD="$build/windows" "$src/scripts/build-windows.sh" \
+  if KELVO_QT_WINDOWS="$qt_windows" KELVO_WINDOWS_BUILD="$build/windows" \
+    KELVO_QTKEYCHAIN_SOURCE="$root/../shared/qtkeychain/qtkeychain-0.13.2.tar.gz" "$src/scripts/build-windows.sh" \
     -DKELVO_SERVICE_URL="http://127.0.0.1:$((faults_port + 1))" \
     -DKELVO_DEMO_SERVICE="$build/demo/kelvo-demo-service" >>"$log" 2>&1; then
     ctest --test-dir "$build/windows" --output-on-failure ${tests:+-R "$tests"} 2>&1 || true

@@ -39,24 +39,27 @@ void MainForm::Login_Click()
     const QUrl url = service::loginUrl(m_serviceUrl, BoxUser->text(), encodedPassword, picked);
 
     LabError->hide();
+    m_keptLoginFailedAt.reset(); // the user's own login takes over
     InetLogin->openUrl(url, [this, encodedPassword](const ReplyText& reply) {
-        Login_Finished(reply, encodedPassword);
+        Login_Finished(reply, encodedPassword, false);
     });
     Login->setEnabled(false);
 }
 
-void MainForm::Login_Finished(const ReplyText& reply, const QString& encodedPassword)
+void MainForm::Login_Finished(const ReplyText& reply, const QString& encodedPassword, bool kept)
 {
     const service::LoginOutcome outcome = service::loginOutcome(reply, reply.failed());
+    if (kept && service::keptlogin::afterLogin(outcome) == service::keptlogin::Next::TryAgain) {
+        keptLoginUnreachable();
+        return;
+    }
     if (outcome != service::LoginOutcome::Accepted) {
         // A service out of reach is no wrong password: the user would only
         // type it again.
-        LabError->setText(outcome == service::LoginOutcome::Refused ? loginRefusedText()
-                                                                    : serviceUnreachableText());
-        LabError->setAccessibleName(LabError->text());
-        LabError->show();
+        showLoginError(outcome == service::LoginOutcome::Refused ? loginRefusedText()
+                                                                 : serviceUnreachableText());
         m_platform.beep->beep();
-        Login->setEnabled(true);
+        UpdateLoginButton();
         return;
     }
     User = BoxUser->text();
@@ -65,6 +68,14 @@ void MainForm::Login_Finished(const ReplyText& reply, const QString& encodedPass
     ShowMainPanel();
     // The clear password is not needed any more; only its encoding is kept.
     BoxPassword->clear();
+    loginAccepted(kept);
+}
+
+void MainForm::showLoginError(const QString& text)
+{
+    LabError->setText(text);
+    LabError->setAccessibleName(text);
+    LabError->show();
 }
 
 QString MainForm::loginRefusedText()

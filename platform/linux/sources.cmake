@@ -5,6 +5,7 @@ find_package(Qt6 REQUIRED COMPONENTS DBus)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET GLOBAL xcb xcb-xfixes)
 target_sources(kelvo_core PRIVATE
+  linux/autostart.cpp
   linux/filespace.cpp
   linux/fontfaces.cpp
   linux/network.cpp

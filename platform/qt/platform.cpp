@@ -13,6 +13,8 @@ Platform qtPlatform()
     p.sound = desktopSoundPlayer();
     p.makeTimer = [](QObject* parent) { return makeQtTimer(parent); };
     p.makeTransfer = desktopTransfers();
+    p.passwordStore = systemPasswordStore();
+    p.autostart = desktopAutostart();
     return p;
 }
 

@@ -4,6 +4,7 @@
 target_sources(kelvo_core PRIVATE
   windows/filespace.cpp
   windows/fontfaces.cpp
+  windows/autostart.cpp
   windows/network.cpp
   windows/sound.cpp
   windows/trayicon.cpp

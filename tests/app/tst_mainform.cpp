@@ -3,13 +3,15 @@
 // signals into the grid and the export files, a change of positions bringing
 // the window back with the alarm, a failed export shown in the window, and
 // saving the settings. Each step goes on from where the one before left the
-// window.
+// window. Then "Auto Start", and the starts that log in with the kept login,
+// each in a window of its own.
 
 #include "config/configfile.h"
 #include "platform/filesave.h"
 #include "testserver.h"
 #include "testsupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -30,6 +32,9 @@ private slots:
     void failedExport();
     void zoneStaysChosen();
     void cleanupTestCase();
+    void autoStart();
+    void keptLogin_data();
+    void keptLogin();
 
 private:
     // The signal reply the service gives, fetched once.
@@ -168,6 +173,119 @@ void TestMainForm::cleanupTestCase()
 {
     QVERIFY(f->messageBox->shown.isEmpty());
     f.reset();
+}
+
+// The box keeps the accepted login and the entry, or neither; unchecked, both
+// go. An entry naming a program that has moved is rewritten at the start.
+void TestMainForm::autoStart()
+{
+    test::FormFixture f;
+    f.signIn(3);
+    MainForm& form = *f.form;
+    const QString account = service::keptlogin::account(f.folder.path());
+    QVERIFY(form.CheckAutoStart->isVisible() && !form.CheckAutoStart->isChecked());
+    QCOMPARE(form.CheckText->nextInFocusChain(), form.CheckAutoStart);
+    f.store->available = false;
+    QTest::mouseClick(form.CheckAutoStart, Qt::LeftButton);
+    QVERIFY(!form.CheckAutoStart->isChecked() && f.autostart->entries.isEmpty());
+    QCOMPARE(f.messageBox->shown,
+             QStringList("Kelvo-Rozevid - Auto Start|" + MainForm::noPasswordStoreText()));
+    f.store->available = true;
+    QTest::mouseClick(form.CheckAutoStart, Qt::LeftButton);
+    QVERIFY(form.CheckAutoStart->isChecked());
+    QCOMPARE(f.store->kept, (QMap<QString, QString>{{account, "ann\nc$cba\n3"}}));
+    f.autostart->entries[account] = QStringLiteral("/moved/kelvo-rozevid");
+    form.Form_Load();
+    QCOMPARE(f.autostart->entries,
+             (QMap<QString, QString>{{account, QCoreApplication::applicationFilePath()}}));
+    QTest::mouseClick(form.CheckAutoStart, Qt::LeftButton);
+    QVERIFY(f.store->kept.isEmpty() && f.autostart->entries.isEmpty());
+}
+
+// A start in a folder with a kept login logs in by itself: the service's
+// answers to it in turn, ten seconds apart on the window's clock.
+void TestMainForm::keptLogin_data()
+{
+    QTest::addColumn<QByteArrayList>("answers"); // "500": an error status
+    QTest::addColumn<int>("store");              // 0 kept, 1 nothing kept, 2 failing
+    QTest::addColumn<bool>("byDesktop");
+    QTest::addColumn<int>("trayAfter"); // seconds; -1: no notification area
+    QTest::addColumn<QString>("error"); // left on the login panel; none: logged in
+    QTest::addColumn<QString>("window");
+    const QByteArray signal = "Long,d,t,1,Flat,d,t,2,Short,d,t,3";
+    const QByteArrayList ok{signal};
+    QTest::newRow("by hand") << ok << 0 << false << 0 << QString() << "shown";
+    QTest::newRow("by the desktop") << ok << 0 << true << 0 << QString() << "hidden";
+    QTest::newRow("by the desktop, a tray 10 s late")
+        << ok << 0 << true << 10 << QString() << "hidden";
+    QTest::newRow("by the desktop, no tray in 30 s")
+        << ok << 0 << true << -1 << QString() << "minimised";
+    QTest::newRow("service down, then up")
+        << QByteArrayList{"500", "500", signal} << 0 << true << 0 << QString() << "hidden";
+    QTest::newRow("refused, never retried")
+        << QByteArrayList{""} << 0 << true << 0 << MainForm::loginRefusedText() << "shown";
+    QTest::newRow("service down") << QByteArrayList{"500"} << 0 << false << 0
+                                  << MainForm::keptLoginRetryText() << "shown";
+    QTest::newRow("nothing kept") << ok << 1 << true << 0 << MainForm::keptLoginUnreadableText()
+                                  << "shown";
+    QTest::newRow("store fails") << ok << 2 << true << 0 << MainForm::keptLoginUnreadableText()
+                                 << "shown";
+}
+
+void TestMainForm::keptLogin()
+{
+    QFETCH(QByteArrayList, answers);
+    QFETCH(int, store);
+    QFETCH(bool, byDesktop);
+    QFETCH(int, trayAfter);
+    QFETCH(QString, error);
+    QFETCH(QString, window);
+    test::TestServer service;
+    QVERIFY(service.start());
+    service.setTime(Answer("09:00:00"));
+    test::FormFixture f(service.url());
+    MainForm& form = *f.form;
+    const QString account = service::keptlogin::account(f.folder.path());
+    f.autostart->entries[account] = QStringLiteral("kelvo-rozevid");
+    if (store == 0)
+        f.store->kept[account] = QStringLiteral("ann\nc$cba\n3");
+    f.store->available = store != 2;
+    f.tray->present = trayAfter == 0;
+    form.setStartedByDesktop(byDesktop);
+    form.Form_Load();
+    form.show();
+    for (int i = 0; i < answers.size(); ++i) {
+        const QByteArray& answer = answers.at(i);
+        service.setSignals(answer == "500" ? Answer("", 500) : Answer(answer));
+        if (i == 0)
+            form.ReadKeptLogin();
+        else
+            QVERIFY(f.runFor(service::keptlogin::kRetrySeconds));
+        QVERIFY(f.waitUntilIdle());
+        QCOMPARE(service.signalRequests(), store ? 0 : i + 1);
+    }
+    QVERIFY(f.runFor(10));
+    QVERIFY(form.isVisible() || trayAfter == 0);
+    f.tray->present = trayAfter >= 0;
+    QVERIFY(f.runFor(service::keptlogin::kTrayWaitSeconds - 10));
+    QCOMPARE(form.LabError->isHidden() ? QString() : form.LabError->text(), error);
+    QCOMPARE(!form.FGrid->isHidden(), error.isEmpty());
+    QCOMPARE(form.CheckAutoStart->isChecked(), store == 0);
+    QCOMPARE(QString::fromLatin1(form.isMinimized() ? "minimised"
+                                 : form.isVisible() ? "shown"
+                                                    : "hidden"),
+             window);
+    if (error == MainForm::loginRefusedText()) {
+        // No retry; a login by hand replaces the kept one.
+        QCOMPARE(service.signalRequests(), 1);
+        QCOMPARE(form.BoxUser->text() + form.ComboSystem->currentText(),
+                 QStringLiteral("annBoth Systems"));
+        QTest::keyClicks(form.BoxPassword, QStringLiteral("xyz"));
+        service.setSignals(Answer("OK"));
+        QTest::mouseClick(form.Login, Qt::LeftButton);
+        QTRY_VERIFY(form.FGrid->isVisible());
+        QCOMPARE(f.store->kept.value(account), QStringLiteral("ann\nz$zyx\n3"));
+    }
 }
 
 QTEST_MAIN(TestMainForm)

@@ -183,7 +183,7 @@ try:
               ("text", "Next Check"), ("list", "TimeZone"), ("push button", "Browse"),
               ("text", "Export folder"), ("push button", "Apply/Save"),
               ("check box", "Check Sound"), ("check box", "Signal Alarm"),
-              ("check box", "Export Data"), ("push button", "Test Alarm"),
+              ("check box", "Export Data"), ("check box", "Auto Start"), ("push button", "Test Alarm"),
               ("push button", "Minimize"), ("push button", "Manual Update"),
               ("push button", "Exit")}
     if controls != wanted:

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # "Minimize" and the way back on each kind of desktop, with the real program
 # under Xvfb against the demo service and the desktop's parts started here:
-#   tray.sh <sni|xembed|wm|wine> <client> <demo-service> <port> <artifacts-folder>
+#   tray.sh <sni|xembed|wm|wine|unattended> <client> <demo-service> <port> <artifacts-folder>
 # sni:    lxqt-panel, a StatusNotifierItem host, started late; a click on the
 #         icon restores the window, and so does a start in the same folder.
 # xembed: trayer, started late; a single click on the icon does nothing, a
@@ -12,6 +12,12 @@
 # wine:   <client> is the Windows installer, under Wine with trayer: install, first start, a wrong
 #         password, exports, the icon as for xembed, Manual Update, alarm, a second start, texts,
 #         Exit, uninstall.
+# unattended: openbox and trayer; "Auto Start" with no password store on the bus (a message,
+#         nothing kept), then with gnome-keyring's Secret Service (the item, the XDG entry, no
+#         encoded password in a plain file); started as systemd's xdg-autostart generator makes
+#         the entry's unit start it, with the service down at first, it logs in by itself,
+#         exports and hides to the tray with no input; after a refused kept login a login by
+#         hand replaces it; unchecked, the entry and the item are gone.
 # On both Linux trays the window comes back when the tray is killed, and hides
 # again into the tray started anew.
 set -euo pipefail
@@ -68,25 +74,29 @@ tray() {
   trayer --edge top --align right --widthtype request --height 24 >>trayer.log 2>&1 &
   tray_pid=$!
   started $tray_pid
-  timeout 10 xdotool search --sync --onlyvisible --pid $tray_pid >/dev/null || fail "trayer did not start"
+  timeout 20 xdotool search --sync --onlyvisible --pid $tray_pid >/dev/null || fail "trayer did not start"
 }
 case $kind in
 wine) tray ;;
-wm)
+wm | unattended)
   openbox --sm-disable >openbox.log 2>&1 &
   started $!
   wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
   wait_for 10 wm_running || fail "openbox did not start"
+  [ "$kind" = wm ] || tray
   ;;
 esac
 
 if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
   fail "port $port is taken; configure with -DKELVO_E2E_PORT=<free port>"
 fi
-"$demo" --port "$port" --period 60 --manual >demo.log 2>&1 &
-demo_pid=$!
-started $demo_pid
-wait_for 10 grep -qs "listening on" demo.log || fail "demo service did not start"
+demo_up() {
+  "$demo" --port "$port" --period 60 --manual >>"$work/run/demo.log" 2>&1 &
+  demo_pid=$!
+  started $demo_pid
+  wait_for 10 grep -qs "listening on" "$work/run/demo.log" || fail "demo service did not start"
+}
+demo_up
 title="Kelvo-Rozevid - Connecting you to profitable trading"
 if [ "$kind" = wine ]; then
   wineserver -w # a server the tests before left
@@ -111,7 +121,12 @@ else
   # The clock is set by libfaketime, preloaded after the AddressSanitizer's
   # runtime where the client has one, which must come first.
   preload="$(ldd "$client" | awk '/libasan/ { print $3 }') $(echo /usr/lib/*/faketime/libfaketime.so.1)"
-  export HOME="$work/run" XDG_RUNTIME_DIR="$work" TZ=UTC
+  export HOME="$work/run" XDG_RUNTIME_DIR="$work" TZ=UTC TMPDIR="$work"
+  if [ "$kind" = unattended ]; then # run from a folder with a space in its name
+    mkdir "$work/my programs"
+    cp "$client" "$(dirname "$client")/kelvo-network.so" "$work/my programs/"
+    client="$work/my programs/$(basename "$client")"
+  fi
   program=("$client")
   start_client() { # start_client <log>: a client in the current folder; sets client_pid and win
     (exec env FAKETIME="@2026-01-05 10:58:00" FAKETIME_DONT_FAKE_MONOTONIC=1 \
@@ -274,6 +289,66 @@ wm)
   start_client client2.log
   again
   ;;
+unattended)
+  auto_start() { xdotool mousemove --window "$win" 104 176 click 1; }
+  item() { secret-tool lookup server Kelvo-Rozevid user "$PWD"; }
+  kept() { wait_for 10 eval '[ "$(item)" = "$(printf "demo\n3\$med\n3")" ]'; }
+  entries() { ls .config/autostart/ 2>/dev/null; }
+  auto_start # with no password store on the bus
+  box=$(timeout 20 xdotool search --sync --onlyvisible --name "Kelvo-Rozevid - Auto Start") || fail "no message"
+  xdotool windowfocus --sync "$box" key Return
+  [ -z "$(entries)" ] || fail "an autostart entry with no store to keep the login"
+  printf 'keyring password' | gnome-keyring-daemon --foreground --unlock --components=secrets >keyring.log 2>&1 &
+  started $!
+  wait_for 10 eval 'dbus-send --dest=org.freedesktop.secrets --print-reply / org.freedesktop.DBus.Peer.Ping &>/dev/null' ||
+    fail "no Secret Service"
+  touch -d '-1 minute' "$work/since"
+  auto_start
+  kept || fail "the login was not kept: $(item)"
+  [ "$(entries | wc -l)" = 1 ] || fail "no autostart entry"
+  ! grep -rlF '3$med' "$work" $(find /tmp -maxdepth 1 -type f -newer "$work/since") ||
+    fail "the encoded password is in a plain file"
+  xdotool mousemove --window "$win" 540 168 click 1 # Exit
+  wait_for 10 eval '! kill -0 $client_pid 2>/dev/null' || fail "Exit did not end the program"
+  # Started as the desktop starts it (the unit that systemd makes of the entry), with the service
+  # down for its first seconds.
+  mkdir "$work/units"
+  XDG_CONFIG_DIRS="$work/none" /usr/lib/systemd/user-generators/systemd-xdg-autostart-generator "$work/units" "$work/units" "$work/units"
+  unit=$(ls "$work"/units/app-*@autostart.service) || fail "no unit from the autostart entry"
+  desktop_start() {
+    readarray -t command < <(python3 -c 'import shlex, sys; print("\n".join(shlex.split(sys.argv[1])))' \
+      "$(sed -n 's/^ExecStart=[:@+!-]*//p' "$unit")")
+    (cd "$(sed -n 's/^WorkingDirectory=-\{0,1\}//p' "$unit")" && exec "${command[@]}") >>client.log 2>&1 &
+    client_pid=$!
+    started $client_pid
+    wait_for 20 eval 'win=$(xdotool search --limit 1 --onlyvisible --pid $client_pid --name "$title")' ||
+      fail "the main window did not open"
+  }
+  kill "$demo_pid"
+  rm Kelvo-Daily.csv Kelvo-Hourly.csv
+  desktop_start
+  sleep 3 # its first attempt fails; the next, 10 s on, reaches the service
+  [ ! -e Kelvo-Daily.csv ] || fail "exported with the service down"
+  demo_up
+  wait_for 15 test -s Kelvo-Hourly.csv || fail "no login by itself once the service was up"
+  wait_for 5 hidden || fail "not hidden once logged in"
+  xdotool search --onlyvisible --pid "$client_pid" --class Kelvo-Rozevid >/dev/null || fail "hidden with no icon"
+  # A kept login the service refuses: the login panel (tst_mainform: never sent again); a login by
+  # hand replaces it.
+  kill "$client_pid"
+  printf 'demo\nwrong\n3' | secret-tool store --label=Kelvo-Rozevid xdg:schema org.qt.keychain \
+    server Kelvo-Rozevid user "$PWD" type plaintext
+  refusals() { grep -c "wrong password for demo" demo.log || true; }
+  before=$(refusals)
+  desktop_start
+  wait_for 10 eval '[ $(refusals) = $((before + 1)) ]' || fail "the kept login was not sent"
+  xdotool mousemove --window "$win" 476 89 click 1 type --delay 40 demo123
+  xdotool mousemove --window "$win" 476 144 click 1
+  kept || fail "the login by hand did not replace the kept one"
+  auto_start
+  wait_for 10 eval '! item >/dev/null 2>&1' || fail "the item stayed"
+  [ -z "$(entries)" ] || fail "the autostart entry stayed"
+  ;;
 esac
 if [ "$kind" = wine ]; then
   change_positions
@@ -284,6 +359,26 @@ if [ "$kind" = wine ]; then
     grep -q "PlaySound.*fdwSound=00020003" "$work/run/client.log" || fail "no alarm sound"
   import -window "$win" "$artifacts/main-panel.png"
   /usr/bin/python3 "$here/textfit.py" "$artifacts/main-panel.png" "$(reply)" +12 "C:\\users\\$(id -un)\\" || fail "see above"
+  # Auto Start: a Run value that names the start folder, and the login in the Credential Manager;
+  # started as Windows starts it, in its system folder, it logs in by itself; unchecked, both go.
+  run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+  creds='HKCU\Software\Wine\Credential Manager'
+  xdotool mousemove --window "$win" 104 176 click 1
+  profile="C:\\users\\$(id -un)"
+  wait_for 10 eval 'wine reg query "$run_key" 2>/dev/null | grep -qF "\"C:\\Program Files\\Kelvo-Rozevid\\kelvo-rozevid.exe\" --autostart \"$profile\""' ||
+    fail "no Run value: $(wine reg query "$run_key")"
+  wine reg query "$creds" /s 2>/dev/null | grep -qF "Kelvo-Rozevid:$profile" || fail "no credential: $(wine reg query "$creds" /s)"
+  xdotool mousemove --window "$win" 540 168 click 1
+  timeout 20 wineserver -w || fail "Exit did not end the program"
+  rm Kelvo-Daily.csv
+  (cd "$WINEPREFIX/drive_c/windows/system32" && exec wine "$installed/kelvo-rozevid.exe" --autostart "$profile") >>"$work/run/client.log" 2>&1 &
+  wait_for 30 test -s Kelvo-Daily.csv || fail "a start by Windows did not log in by itself"
+  win=$(xdotool search --limit 1 --name "$title")
+  wait_for 10 hidden || fail "a start by Windows did not hide to the tray"
+  again
+  xdotool mousemove --window "$win" 104 176 click 1
+  wait_for 10 eval '! wine reg query "$run_key" 2>/dev/null | grep -q kelvo-rozevid-' || fail "the Run value stayed"
+  ! wine reg query "$creds" /s 2>/dev/null | grep -qF "Kelvo-Rozevid:" || fail "the credential stayed"
   xdotool mousemove --window "$win" 540 168 click 1
   timeout 20 wineserver -w || fail "Exit did not end the program"
   wine "$installed/Uninstall.exe" /S && timeout 20 wineserver -w

@@ -1,6 +1,9 @@
-// The service's requests and replies, and the export files made of them.
+// The service's requests and replies, the export files made of them, and a
+// kept login with the entries that start the program with it.
 
+#include "platform/autostart.h"
 #include "service/exportfile.h"
+#include "service/keptlogin.h"
 #include "service/protocol.h"
 
 #include <QDir>
@@ -20,6 +23,10 @@ private slots:
     void timeReply();
     void exportFiles_data();
     void exportFiles();
+    void keptLogin_data();
+    void keptLogin();
+    void autostartEntries_data();
+    void autostartEntries();
 };
 
 void TestService::addresses_data()
@@ -183,6 +190,77 @@ void TestService::exportFiles()
     QCOMPARE(files[0].readAll(), daily.isEmpty() ? old : daily);
     QCOMPARE(files[1].readAll(), hourly.isEmpty() ? old : hourly);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+// A secret from the password store is a login only when it is one whole.
+void TestService::keptLogin_data()
+{
+    QTest::addColumn<QString>("secret");
+    QTest::addColumn<bool>("login");
+    QTest::newRow("three lines") << "ann\nc$cba\n3" << true;
+    QTest::newRow("system 4") << "ann\nc$cba\n4" << false;
+    QTest::newRow("no password") << "ann\n\n1" << false;
+    QTest::newRow("a line more") << "ann\nc$cba\n1\n" << false;
+    QTest::newRow("no system") << "ann\nc$cba" << false;
+}
+
+void TestService::keptLogin()
+{
+    QFETCH(QString, secret);
+    QFETCH(bool, login);
+    const auto kept = service::keptlogin::fromSecret(secret);
+    QCOMPARE(kept.has_value(), login);
+    if (kept)
+        QCOMPARE(service::keptlogin::toSecret(*kept), secret);
+    QVERIFY(service::keptlogin::afterLogin(service::LoginOutcome::Refused) ==
+            service::keptlogin::Next::AskUser);
+    QVERIFY(service::keptlogin::afterLogin(service::LoginOutcome::Unreachable) ==
+            service::keptlogin::Next::TryAgain);
+}
+
+// The XDG entry's Exec= and Path= lines and the Windows Run value, as their
+// readers unquote them; the desktop's start argument.
+void TestService::autostartEntries_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("lines"); // of the XDG entry
+    QTest::addColumn<QString>("run");
+    QTest::newRow("plain") << "/usr/bin/kelvo-rozevid"
+                           << "/home/ann"
+                           << "Exec=\"/usr/bin/kelvo-rozevid\" --autostart\nPath=/home/ann\n"
+                           << "\"/usr/bin/kelvo-rozevid\" --autostart \"/home/ann\"";
+    QTest::newRow("spaces") << "/opt/my programs/k"
+                            << "/home/ann/two words"
+                            << "Exec=\"/opt/my programs/k\" --autostart\nPath=/home/ann/two words\n"
+                            << "\"/opt/my programs/k\" --autostart \"/home/ann/two words\"";
+    QTest::newRow("reserved characters")
+        << "/o/\"`$\\%/k"
+        << " a\\b\tc"
+        << "Exec=\"/o/\\\\\"\\\\`\\\\$\\\\\\\\%%/k\" --autostart\nPath=\\sa\\\\b\\tc\n"
+        << "\"/o/\"`$\\%/k\" --autostart \" a\\b\tc\"";
+    QTest::newRow("a drive's root")
+        << "C:\\K R\\k.exe"
+        << "C:\\"
+        << "Exec=\"C:\\\\\\\\K R\\\\\\\\k.exe\" --autostart\nPath=C:\\\\\n"
+        << "\"C:\\K R\\k.exe\" --autostart \"C:\\\\\"";
+}
+
+void TestService::autostartEntries()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, folder);
+    QFETCH(QString, lines);
+    QFETCH(QString, run);
+    const QString entry = xdgAutostartEntry(program, folder);
+    QVERIFY2(entry.startsWith("[Desktop Entry]\nType=Application\n") && entry.contains(lines),
+             qPrintable(entry));
+    QCOMPARE(windowsRunCommand(program, folder), run);
+    const StartArguments start = parseStartArguments({program, "--autostart", folder});
+    QVERIFY(start.byDesktop && start.folder == folder);
+    QVERIFY(!parseStartArguments({program}).byDesktop);
+    QCOMPARE(autostartEntryName(folder), autostartEntryName(QString(folder)));
+    QVERIFY(autostartEntryName(folder) != autostartEntryName(folder + "/x"));
 }
 
 QTEST_APPLESS_MAIN(TestService)

@@ -42,14 +42,54 @@ struct FakeTrayIcon final : TrayIcon {
     Host host() const override { return Host::IconWindow; }
     void add(const QIcon&, const QString& tipShown) override
     {
-        shown = true;
+        shown = present;
         tip = tipShown;
     }
     void remove() override { shown = false; }
     bool isShown() const override { return shown; }
     void setRestoreHandler(std::function<void()>) override {}
     bool shown = false;
+    bool present = true; // a notification area to add the icon to
     QString tip;
+};
+
+// A password store that answers at once, or fails as a missing or locked one.
+struct FakePasswordStore final : PasswordStore {
+    void read(const QString& account, Answer answer) override
+    {
+        answer(!available               ? Status::Failed
+               : kept.contains(account) ? Status::Done
+                                        : Status::NotFound,
+               kept.value(account));
+    }
+    void keep(const QString& account, const QString& secret, Answer answer) override
+    {
+        if (available)
+            kept[account] = secret;
+        answer(available ? Status::Done : Status::Failed, {});
+    }
+    void forget(const QString& account, Answer answer) override
+    {
+        if (available)
+            kept.remove(account);
+        answer(available ? Status::Done : Status::Failed, {});
+    }
+    QMap<QString, QString> kept; // account: secret
+    bool available = true;
+};
+
+struct FakeAutostart final : Autostart {
+    State state(const QString& folder) const override
+    {
+        return entries.contains(folder) ? State::Enabled : State::Absent;
+    }
+    bool enable(const QString& folder, const QString& program) override
+    {
+        entries[folder] = program;
+        return true;
+    }
+    bool disable(const QString& folder) override { return entries.remove(folder) >= 0; }
+    QMap<QString, QString> entries; // start folder: program
 };
 
 struct FakeSoundPlayer final : SoundPlayer {
@@ -86,7 +126,7 @@ struct FormFixture {
         const auto makeTransfer = [this, limits] { return makeQtTransfer(&network, limits); };
         form = std::make_unique<MainForm>(Platform{messageBox, beep, clock,
                                                    std::make_shared<FakeFileDialog>(), tray, sound,
-                                                   makeTimer, makeTransfer},
+                                                   makeTimer, makeTransfer, store, autostart},
                                           serviceUrl);
     }
     ~FormFixture()
@@ -150,6 +190,8 @@ struct FormFixture {
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
     std::shared_ptr<FakeTrayIcon> tray = std::make_shared<FakeTrayIcon>();
     std::shared_ptr<FakeSoundPlayer> sound = std::make_shared<FakeSoundPlayer>();
+    std::shared_ptr<FakePasswordStore> store = std::make_shared<FakePasswordStore>();
+    std::shared_ptr<FakeAutostart> autostart = std::make_shared<FakeAutostart>();
     QNetworkAccessManager network;
     QList<FakeTimer*> timers; // in the order the window made them: Timer, Timer_Check
     std::unique_ptr<MainForm> form;

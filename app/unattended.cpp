@@ -1,0 +1,196 @@
+// Running unattended: "Auto Start" keeps the accepted login in the system's
+// password store and has the desktop start the program in its start folder;
+// a start there logs in with the kept login by itself, rides out a service
+// that cannot be reached yet, and, started by the desktop, hides to the
+// notification area.
+
+#include "app/mainform.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+namespace kelvo {
+
+QString MainForm::keptLoginRetryText()
+{
+    return QStringLiteral("The service could not be reached. Trying again every 10 seconds.");
+}
+
+QString MainForm::keptLoginUnreadableText()
+{
+    return QStringLiteral("The kept login could not be read from the password store.");
+}
+
+QString MainForm::noPasswordStoreText()
+{
+    return QStringLiteral("No password store is available, so the login cannot be kept.");
+}
+
+void MainForm::setStartedByDesktop(bool byDesktop)
+{
+    m_startedByDesktop = byDesktop;
+}
+
+void MainForm::readKeptLoginAfterFirstFrame()
+{
+    m_readAfterFirstFrame = true;
+}
+
+void MainForm::loadAutostart()
+{
+    m_startFolder = service::keptlogin::account(QDir::currentPath());
+    m_autostart = m_platform.autostart->state(m_startFolder);
+    // A program that has moved (a new install) is started from its new place.
+    if (m_autostart == Autostart::State::Enabled)
+        m_platform.autostart->enable(m_startFolder, QCoreApplication::applicationFilePath());
+}
+
+void MainForm::ReadKeptLogin()
+{
+    // Only a folder with an entry has a kept login: the others never wake the
+    // store (which may ask to be unlocked).
+    if (m_autostart == Autostart::State::Absent)
+        return;
+    m_platform.passwordStore->read(
+        m_startFolder,
+        [self = QPointer(this)](PasswordStore::Status status, const QString& secret) {
+            if (self)
+                self->keptLoginRead(status, secret);
+        });
+}
+
+void MainForm::keptLoginRead(PasswordStore::Status status, const QString& secret)
+{
+    // The user has logged in meanwhile, or is logging in.
+    if (!Password.isEmpty() || InetLogin->stillExecuting())
+        return;
+    const auto login = status == PasswordStore::Status::Done
+                           ? service::keptlogin::fromSecret(secret)
+                           : std::nullopt;
+    if (!login) {
+        showLoginError(keptLoginUnreadableText());
+        return;
+    }
+    m_keptLogin = *login;
+    CheckAutoStart->setChecked(m_autostart == Autostart::State::Enabled);
+    BoxUser->setText(login->user);
+    ComboSystem->setCurrentIndex(login->system - 1);
+    sendKeptLogin();
+}
+
+void MainForm::sendKeptLogin()
+{
+    m_keptLoginFailedAt.reset();
+    System = m_keptLogin.system;
+    const QString encodedPassword = m_keptLogin.encodedPassword;
+    InetLogin->openUrl(
+        service::loginUrl(m_serviceUrl, m_keptLogin.user, encodedPassword, m_keptLogin.system),
+        [this, encodedPassword](const ReplyText& reply) {
+            Login_Finished(reply, encodedPassword, true);
+        });
+    Login->setEnabled(false);
+}
+
+void MainForm::keptLoginUnreachable()
+{
+    // Never a panel that waits for a person because the network was late.
+    showLoginError(keptLoginRetryText());
+    m_keptLoginFailedAt = m_platform.clock->now();
+    UpdateLoginButton();
+}
+
+void MainForm::loginAccepted(bool kept)
+{
+    if (kept) {
+        if (m_startedByDesktop) {
+            m_trayWaitSince = m_platform.clock->now();
+            hideWhenTrayShows();
+        }
+        return;
+    }
+    // A login by hand in a folder with a kept login replaces it.
+    if (m_autostart != Autostart::State::Absent) {
+        keepLogin([this](bool done) {
+            CheckAutoStart->setChecked(done && m_autostart == Autostart::State::Enabled);
+        });
+    }
+}
+
+void MainForm::keepLogin(std::function<void(bool kept)> done)
+{
+    const service::keptlogin::Login login{User, Password, System};
+    m_platform.passwordStore->keep(
+        m_startFolder, service::keptlogin::toSecret(login),
+        [self = QPointer(this), done](PasswordStore::Status status, const QString&) {
+            if (self)
+                done(status == PasswordStore::Status::Done);
+        });
+}
+
+void MainForm::CheckAutoStart_Click(bool checked)
+{
+    if (!checked) {
+        m_platform.autostart->disable(m_startFolder);
+        m_platform.passwordStore->forget(m_startFolder,
+                                         [](PasswordStore::Status, const QString&) {});
+        m_autostart = Autostart::State::Absent;
+        return;
+    }
+    // Checked only once both are in place.
+    CheckAutoStart->setChecked(false);
+    CheckAutoStart->setEnabled(false);
+    keepLogin([this](bool kept) {
+        CheckAutoStart->setEnabled(true);
+        if (!kept) {
+            showMessage(QStringLiteral("Kelvo-Rozevid - Auto Start"), noPasswordStoreText());
+            return;
+        }
+        if (!m_platform.autostart->enable(m_startFolder, QCoreApplication::applicationFilePath())) {
+            m_platform.passwordStore->forget(m_startFolder,
+                                             [](PasswordStore::Status, const QString&) {});
+            showMessage(QStringLiteral("Kelvo-Rozevid - Auto Start"),
+                        QStringLiteral("The program could not be set to start with the desktop."));
+            return;
+        }
+        m_autostart = Autostart::State::Enabled;
+        CheckAutoStart->setChecked(true);
+    });
+}
+
+void MainForm::unattendedStep()
+{
+    const QDateTime now = m_platform.clock->now();
+    if (m_keptLoginFailedAt && Password.isEmpty() && !InetLogin->stillExecuting() &&
+        service::keptlogin::elapsed(*m_keptLoginFailedAt, now, service::keptlogin::kRetrySeconds))
+        sendKeptLogin();
+    if (m_trayWaitSince)
+        hideWhenTrayShows();
+}
+
+void MainForm::hideWhenTrayShows()
+{
+    // The first signals bring the window back (as any new positions do): it
+    // hides once they are in.
+    if (OldOrders.isEmpty())
+        return;
+    // Never hidden without an icon: with no notification area after the
+    // wait, the window is minimised.
+    AddTrayIcon();
+    if (m_platform.trayIcon->isShown()) {
+        hide();
+    } else if (service::keptlogin::elapsed(*m_trayWaitSince, m_platform.clock->now(),
+                                           service::keptlogin::kTrayWaitSeconds)) {
+        showMinimized();
+    } else {
+        return;
+    }
+    m_trayWaitSince.reset();
+}
+
+} // namespace kelvo
