@@ -26,7 +26,7 @@ void TestMainForm::session()
 {
     test::TestServer service;
     QVERIFY(service.start());
-    test::FormFixture f(service.url());
+    test::FormFixture f(service.url(), {.timeoutMs = 1000, .deadlineMs = 1000});
     MainForm& form = *f.form;
     form.Form_Load();
     form.show();
@@ -39,14 +39,18 @@ void TestMainForm::session()
         QCOMPARE(service.signalRequests(), before + 1);
     };
 
-    // A service out of reach is told apart from one that refuses the login;
-    // the next answer takes it.
+    // A service out of reach, or one whose answer trickles in past the
+    // transfer's deadline, is told apart from one that refuses the login; the
+    // next answer takes it.
+    Answer trickle;
+    trickle.hang = Answer::Trickle;
     QTest::keyClicks(form.BoxUser, QStringLiteral("ann"));
     QTest::keyClicks(form.BoxPassword, QStringLiteral("abc"));
     form.ComboSystem->setCurrentIndex(form.ComboSystem->findText(QStringLiteral("Both Systems")));
     int attempts = 0;
     for (const auto& [answer, text] :
          {std::pair(Answer("", 500), MainForm::serviceUnreachableText()),
+          std::pair(trickle, MainForm::serviceUnreachableText()),
           std::pair(Answer(""), MainForm::loginRefusedText())}) {
         service.setSignals(answer);
         QTest::mouseClick(form.Login, Qt::LeftButton);
