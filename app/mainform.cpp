@@ -403,13 +403,8 @@ void MainForm::Form_Load()
     AppPath = config::appPathFor(QDir::currentPath());
     const QString path = configPath();
 
-    std::optional<QByteArray> contents;
-    if (config::FileExists(path)) {
-        QFile file(path);
-        // A file that cannot be read counts as an empty, and so faulty, one.
-        contents = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    const config::LoadOutcome outcome = config::evaluateConfig(contents, config::DirExists);
+    const config::LoadOutcome outcome =
+        config::evaluateConfig(config::readConfigFile(path), config::DirExists);
 
     if (!outcome.folder.isEmpty())
         BoxPath->setText(outcome.folder);

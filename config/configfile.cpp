@@ -1,6 +1,7 @@
 #include "config/configfile.h"
 
 #include "platform/filespace.h"
+#include "platform/linkowner.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,6 +40,19 @@ bool DirExists(const QString& DirName)
     if (DirName.isEmpty())
         return false;
     return QFileInfo(DirName).isDir();
+}
+
+std::optional<QByteArray> readConfigFile(const QString& path)
+{
+    const bool foreign = isForeignSymlink(path);
+    if (!foreign && !FileExists(path))
+        return std::nullopt;
+    // A FIFO would block the start in open(), a device never end.
+    QFile file(path);
+    if (foreign || !QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    const QByteArray bytes = file.read(kMaxBytes + 1);
+    return bytes.size() > kMaxBytes ? QByteArray() : bytes;
 }
 
 ConfigLines readConfigLines(const QByteArray& bytes)
@@ -231,6 +245,8 @@ std::optional<QString> overwriteInPlace(const QString& path, const QByteArray& b
 
 std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes)
 {
+    if (isForeignSymlink(path))
+        return QStringLiteral("it is another user's link, which is never followed");
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         // No temporary file could be made beside it: write the file itself.

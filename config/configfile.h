@@ -66,6 +66,12 @@ struct LoadOutcome {
     LoadMessage message = LoadMessage::None;
 };
 
+// The file's bytes, at most kMaxBytes of them: std::nullopt when there is no
+// file; empty, and so damaged, when it is no regular file (a FIFO, a link to
+// a device), is larger, cannot be read, or is another user's link.
+inline constexpr qint64 kMaxBytes = 64 * 1024;
+std::optional<QByteArray> readConfigFile(const QString& path);
+
 // contents is std::nullopt when the file does not exist. An unreadable file
 // comes in as empty contents.
 LoadOutcome evaluateConfig(const std::optional<QByteArray>& contents,
@@ -84,7 +90,8 @@ Message folderMissingOnSaveMessage();
 // rename, so a reader never sees it half written. Where no new file may be
 // created in the folder, or the file may not be renamed over, an existing
 // file is rewritten in place instead, its room claimed first so that a full
-// disk leaves the old content whole.
+// disk leaves the old content whole. Another user's link at `path` is never
+// followed: the write fails.
 // Returns the system's reason on failure, std::nullopt on success.
 std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes);
 

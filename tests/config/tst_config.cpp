@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace kelvo::config;
@@ -20,6 +21,8 @@ private slots:
     void appPath();
     void write_data();
     void write();
+    void special_data();
+    void special();
 };
 
 void TestConfig::load_data()
@@ -140,6 +143,41 @@ void TestConfig::write()
     QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     files.removeAll(QStringLiteral("filler"));
     QCOMPARE(files, QStringList{"Config.dat"});
+}
+
+// Config.dat as anything but a file of the user's is damaged, and another
+// user's link (as root: one handed to "nobody") is never followed.
+void TestConfig::special_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<bool>("read"); // and written through, for a link
+    for (const char* kind : {"own link", "another user's link", "FIFO", "link to /dev/zero", "big"})
+        QTest::newRow(kind) << QByteArray(kind) << (kind == QByteArray("own link"));
+}
+
+void TestConfig::special()
+{
+    QFETCH(QByteArray, kind);
+    QFETCH(bool, read);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Config.dat"));
+    const QByteArray old = kind == "big" ? QByteArray(kMaxBytes + 1, ' ') : "Path=/\r\n";
+    QFile target(dir.filePath(QStringLiteral("target")));
+    QVERIFY(target.open(QIODevice::WriteOnly) && target.write(old) == old.size());
+    target.close();
+    if (kind == "FIFO")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else
+        QVERIFY(QFile::link(kind.contains("zero") ? "/dev/zero" : target.fileName(), path));
+    if (kind.contains("another") &&
+        (geteuid() != 0 || ::lchown(QFile::encodeName(path).constData(), 65534, 65534) != 0))
+        QSKIP("another user's link needs root, to hand it to another user");
+    QCOMPARE(readConfigFile(path), std::optional(read ? old : QByteArray()));
+    if (kind.contains("link") && !kind.contains("zero")) {
+        QCOMPARE(!writeFileAtomically(path, "new"), read);
+        QVERIFY(target.open(QIODevice::ReadOnly));
+        QCOMPARE(target.readAll(), read ? QByteArray("new") : old);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestConfig)
