@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -35,6 +36,10 @@ public:
     // not be reached.
     static QString loginRefusedText();
     static QString serviceUnreachableText();
+    // A second start in the folder whose program did not answer (title,
+    // text), and a start that cannot tell whether another runs there.
+    static std::pair<QString, QString> runningUnreachableMessage();
+    static std::pair<QString, QString> unguardedMessage(const QString& problem);
 
     // The window's background for screens of this device pixel ratio. It can
     // be decoded ahead and handed in, before the window's first paint.

@@ -4,6 +4,7 @@
 // failed export shown in the window, and saving the settings.
 
 #include "config/configfile.h"
+#include "platform/instanceguard.h"
 #include "testserver.h"
 #include "testsupport.h"
 
@@ -20,7 +21,22 @@ class TestMainForm : public QObject {
     Q_OBJECT
 private slots:
     void session();
+    void ownIdLock();
 };
+
+// A lock left under this very process's id, reused since, is stale.
+void TestMainForm::ownIdLock()
+{
+    QTemporaryDir folder;
+    InstanceGuard guard(folder.path());
+    QFile lock(guard.lockFile());
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+               QCoreApplication::applicationFilePath().toUtf8() + '\n' +
+               QSysInfo::machineHostName().toUtf8() + '\n');
+    lock.close();
+    QVERIFY(guard.claim() == InstanceGuard::Claim::First);
+}
 
 void TestMainForm::session()
 {
