@@ -65,9 +65,9 @@ late-host#platform/trayicon_linux.cpp#s/StatusNotifierItem::hostRegistered\(\)\)
 sni-tip#app/tray.cpp#s/"Kelvo-Rozevid - click to restore"/"Kelvo-Rozevid - double click to restore"/#the tip on a StatusNotifierItem host says one click restores
 sni-lost#platform/statusnotifieritem.cpp#s/connect\(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, \[this\] \{ lose\(\); \}\);//#the window comes back when the StatusNotifierItem host goes
 xembed-lost#platform/trayicon_linux.cpp#s/\(event->response_type & 0x7f\) == m_changeEvent/false/#the window comes back when the XEmbed tray goes
-one-instance#platform/instanceguard.cpp#s/return m_lock->tryLock\(0\) \|\|/return true ||/#a second start in the folder hands over to the running program
+one-instance#platform/instanceguard.cpp#s/if \(m_lock->tryLock\(0\)\)\n/if (true)\n/#a second start in the folder hands over to the running program
 per-folder#platform/instanceguard.cpp#s/hash\(path\.toUtf8\(\)/hash(QByteArray()/#each start folder has a program of its own
-dead-lock#platform/instanceguard.cpp#s/return m_lock->tryLock\(0\) \|\|/if (QFileInfo::exists(m_lock->fileName())) return false; return m_lock->tryLock(0) ||/#the lock of a program that died does not stop the next start
+dead-lock#platform/instanceguard.cpp#s/if \(m_lock->tryLock\(0\)\)\n/if (!QFileInfo::exists(m_lock->fileName()) \&\& m_lock->tryLock(0))\n/#the lock of a program that died does not stop the next start
 show-again#app/tray.cpp#s/(void MainForm::ShowAgain\(\)\n\{\n)    RestoreFromTray\(\);\n/$1/#a second start brings the hidden window back
 in-front#app/tray.cpp#s/(ShowAgain\(\)\n\{\n    RestoreFromTray\(\);\n).*?alert\(this\);\n/$1/s#a second start puts the window in front, or marks it
 unminimise#app/tray.cpp#s/setWindowState\(windowState\(\) & ~\(Qt::WindowMinimized \| Qt::WindowMaximized\)\);//#bringing the window back un-minimises it
@@ -94,6 +94,15 @@ win-sound-installed#platform/sound_win.cpp#s/QStringLiteral\("\/Alarm\.wav"\)/QS
 label-faces#platform/fontfaces_win.cpp#s/\{QStringLiteral\("Comic Sans MS"\), QStringLiteral\("Comic Neue"\)\};/{QStringLiteral("Comic Sans MS")};/#without Comic Sans MS the labels fall back to Comic Neue
 zone-list-fits#app/mainform.cpp#s/ListBoxGMT->verticalScrollBar\(\)->setStyle\(ListBoxGMT->style\(\)\);//#every time-zone entry shows whole beside the list's scroll bar
 start-folder#packaging/windows/installer.nsi.in#s/StrCpy \$OUTDIR "%USERPROFILE%"//#the Start-menu shortcut starts the program in the profile folder
+deadline#platform/httptransfer.cpp#s/m_deadline\.start\(m_limits\.deadlineMs\);/;/#every transfer ends by its deadline, however its bytes trickle
+header-cap#platform/httptransfer.cpp#s/if \(size > m_limits\.maxHeaderBytes\) \{/if (false) {/#a reply's headers are capped
+stuck-reset#platform/httptransfer.cpp#s/resetConnectionsTo\(\n/(void)(\n/#at the deadline the connection is reset, freeing Qt's network thread
+time-reply-tail#service/protocol.cpp#s/if \(reply\.at\(i\) != QLatin1Char\('\\r'\) && reply\.at\(i\) != QLatin1Char\('\\n'\)\)/if (false)/#a time reply holds nothing after the time but line ends
+config-size#config/configfile.cpp#s/return bytes\.size\(\) > kMaxBytes \? QByteArray\(\) : bytes;/return bytes;/#Config.dat over 64 KiB is a damaged file
+foreign-link#platform/linux/linkowner.cpp#s/S_ISLNK\(status\.st_mode\) &&/false \&\&/#another user's link is never followed
+own-id-lock#platform/instanceguard.cpp#s/m_lock->removeStaleLockFile\(\);/;/#a lock naming this very process is stale
+private-folder#platform/instanceguard.cpp#s/const QString own = privateFolder\(problem\);/const QString own = QDir::tempPath();/#the lock and the socket live only in a folder of the user's own
+unreachable-box#app/main.cpp#s/box\.show\(nullptr, title, text\);\n(\s*)return 1;/return 1;/#a start that cannot reach the running program says so
 EOF
 )
 
