@@ -306,6 +306,15 @@ EOF
   wait $second || status=$?
   [ $status = 1 ] || fail "a start that cannot reach the first ended with status $status"
   kill -CONT "$client_pid"
+  # A FIFO as Config.dat, which would block a read, is a damaged file: the
+  # start repairs it and says so.
+  mkdir ../fifo && mkfifo ../fifo/Config.dat && cd ../fifo
+  "${program[@]}" >>../run/fifo.log 2>&1 &
+  started $!
+  box=$(timeout 20 xdotool search --sync --onlyvisible --name "Error while reading the config") ||
+    fail "no word of a FIFO as Config.dat"
+  xdotool windowfocus --sync "$box" key Return
+  wait_for 10 test -f Config.dat || fail "a FIFO as Config.dat was not repaired"
   ;;
 esac
 if [ "$kind" = wine ]; then
