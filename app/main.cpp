@@ -3,6 +3,7 @@
 #include "platform/autostart.h"
 #include "platform/fontsetup.h"
 #include "platform/instanceguard.h"
+#include "platform/messagebox.h"
 #include "platform/platform.h"
 
 #include <QApplication>
@@ -29,16 +30,27 @@ int main(int argc, char* argv[])
     // a thread of its own (started once the application has made this thread
     // Qt's main one).
     kelvo::InstanceGuard guard(QDir::currentPath());
-    bool first = true;
-    std::thread claim([&] { first = guard.claim(); });
+    auto claimed = kelvo::InstanceGuard::Claim::First;
+    std::thread claim([&] { claimed = guard.claim(); });
     // The fonts' set-up takes longer than the application's; the wait goes to
     // decoding the window's background, which its first paint then finds
     // ready.
     const QPixmap background = kelvo::MainForm::backgroundPicture(app.devicePixelRatio());
     fontSetUpDone();
     claim.join();
-    if (!first)
-        return guard.wakeRunning() ? 0 : 1;
+    // A start never ends, nor runs beside another, without a word.
+    const auto box = kelvo::desktopMessageBox();
+    if (claimed == kelvo::InstanceGuard::Claim::Running) {
+        if (guard.wakeRunning())
+            return 0;
+        const auto [title, text] = kelvo::MainForm::runningUnreachableMessage();
+        box->show(nullptr, title, text);
+        return 1;
+    }
+    if (claimed == kelvo::InstanceGuard::Claim::Unguarded) {
+        const auto [title, text] = kelvo::MainForm::unguardedMessage(guard.problem());
+        box->show(nullptr, title, text);
+    }
     QApplication::setApplicationName(QStringLiteral("Kelvo-Rozevid"));
     QApplication::setApplicationVersion(QString::fromLatin1(kelvo::kVersion));
     // The name of the installed menu entry (packaging/), so that the desktop

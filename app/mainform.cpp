@@ -410,13 +410,8 @@ void MainForm::Form_Load()
     AppPath = config::appPathFor(QDir::currentPath());
     const QString path = configPath();
 
-    std::optional<QByteArray> contents;
-    if (FileExists(path)) {
-        QFile file(path);
-        // A file that cannot be read counts as an empty, and so faulty, one.
-        contents = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    const config::LoadOutcome outcome = config::evaluateConfig(contents, DirExists);
+    const config::LoadOutcome outcome =
+        config::evaluateConfig(config::readConfigFile(path), DirExists);
 
     if (!outcome.folder.isEmpty())
         BoxPath->setText(outcome.folder);

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -42,6 +43,10 @@ public:
     static QString keptLoginRetryText();
     static QString keptLoginUnreadableText();
     static QString noPasswordStoreText();
+    // A second start in the folder whose program did not answer (title,
+    // text), and a start that cannot tell whether another runs there.
+    static std::pair<QString, QString> runningUnreachableMessage();
+    static std::pair<QString, QString> unguardedMessage(const QString& problem);
 
     // The window's background for screens of this device pixel ratio. It can
     // be decoded ahead and handed in, before the window's first paint.

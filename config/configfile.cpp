@@ -1,5 +1,8 @@
 #include "config/configfile.h"
 
+#include "platform/filesave.h"
+#include "platform/linkowner.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -21,6 +24,19 @@ QString appPathFor(const QString& currentFolder)
     if (!path.endsWith(QDir::separator()))
         path += QDir::separator();
     return path;
+}
+
+std::optional<QByteArray> readConfigFile(const QString& path)
+{
+    const bool foreign = isForeignSymlink(path);
+    if (!foreign && !FileExists(path))
+        return std::nullopt;
+    // A FIFO would block the start in open(), a device never end.
+    QFile file(path);
+    if (foreign || !QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    const QByteArray bytes = file.read(kMaxBytes + 1);
+    return bytes.size() > kMaxBytes ? QByteArray() : bytes;
 }
 
 ConfigLines readConfigLines(const QByteArray& bytes)

@@ -62,6 +62,12 @@ struct LoadOutcome {
     LoadMessage message = LoadMessage::None;
 };
 
+// The file's bytes, at most kMaxBytes of them: std::nullopt when there is no
+// file; empty, and so damaged, when it is no regular file (a FIFO, a link to
+// a device), is larger, cannot be read, or is another user's link.
+inline constexpr qint64 kMaxBytes = 64 * 1024;
+std::optional<QByteArray> readConfigFile(const QString& path);
+
 // contents is std::nullopt when the file does not exist. An unreadable file
 // comes in as empty contents.
 LoadOutcome evaluateConfig(const std::optional<QByteArray>& contents,

@@ -20,8 +20,10 @@ void checkReply(const QString& reply)
 {
     static const QRegularExpression time(
         QStringLiteral("^([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]"));
+    static const QRegularExpression whole(
+        QStringLiteral("^([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9][\\r\\n]*\\z"));
     const bool valid = service::isValidTimeReply(reply);
-    require(valid == time.match(reply).hasMatch());
+    require(valid == whole.match(reply).hasMatch());
     for (int offset = -12; offset <= 12; ++offset) {
         const QString entry = offset ? QString::asprintf("%+03d", offset) : QStringLiteral("+0");
         const QString shown = schedule::convertToZone(reply, entry);

@@ -16,7 +16,8 @@ bool DirExists(const QString& DirName);
 // rename, so a reader never sees it half written. Where no new file may be
 // created in the folder, or the file may not be renamed over, an existing
 // file is rewritten in place instead, its room claimed first so that a full
-// disk leaves the old content whole.
+// disk leaves the old content whole. Another user's link at `path` is never
+// followed: the write fails.
 // Returns the system's reason on failure, std::nullopt on success.
 std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes);
 

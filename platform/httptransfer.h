@@ -45,8 +45,8 @@ inline QByteArray encodeAsReceived(const QString& text, TextEncoding encoding)
 // One HTTP transfer object: one GET at a time. openUrl() starts a request and
 // returns at once; when the transfer ends the handler gets the whole body as
 // text, or ReplyText::failure() when the request failed for any reason (HTTP
-// status outside 2xx, network or TLS error, time-out, a body over the size
-// limit).
+// status outside 2xx, network or TLS error, time-out, past its deadline,
+// headers or a body over the size limit).
 // A new openUrl() cancels a request that is still running, and the handler of
 // a cancelled request is never called.
 class HttpTransfer {
@@ -59,10 +59,15 @@ public:
     virtual void cancel() = 0;
 };
 
-// Limits that apply to every request of the Qt transfer objects.
+// Limits that apply to every request of the Qt transfer objects: a time-out
+// while no byte comes, a deadline for the whole transfer however its bytes
+// trickle, and caps on the headers and on the body, far above any reply of
+// the service's (a few hundred bytes).
 struct TransferLimits {
     int timeoutMs = 60'000;
     qint64 maxBodyBytes = 64 * 1024;
+    int deadlineMs = 60'000;
+    qint64 maxHeaderBytes = 64 * 1024;
 };
 
 std::unique_ptr<HttpTransfer> makeQtTransfer(QNetworkAccessManager* manager,

@@ -66,9 +66,9 @@ late-host#platform/linux/trayicon.cpp#s/StatusNotifierItem::hostRegistered\(\)\)
 sni-tip#app/tray.cpp#s/"Kelvo-Rozevid - click to restore"/"Kelvo-Rozevid - double click to restore"/#the tip on a StatusNotifierItem host says one click restores
 sni-lost#platform/linux/statusnotifieritem.cpp#s/connect\(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, \[this\] \{ lose\(\); \}\);//#the window comes back when the StatusNotifierItem host goes
 xembed-lost#platform/linux/trayicon.cpp#s/\(event->response_type & 0x7f\) == m_changeEvent/false/#the window comes back when the XEmbed tray goes
-one-instance#platform/qt/instanceguard.cpp#s/return m_lock->tryLock\(0\) \|\|/return true ||/#a second start in the folder hands over to the running program
+one-instance#platform/qt/instanceguard.cpp#s/if \(m_lock->tryLock\(0\)\)\n/if (true)\n/#a second start in the folder hands over to the running program
 per-folder#platform/qt/instanceguard.cpp#s/hash\(path\.toUtf8\(\)/hash(QByteArray()/#each start folder has a program of its own
-dead-lock#platform/qt/instanceguard.cpp#s/return m_lock->tryLock\(0\) \|\|/if (QFileInfo::exists(m_lock->fileName())) return false; return m_lock->tryLock(0) ||/#the lock of a program that died does not stop the next start
+dead-lock#platform/qt/instanceguard.cpp#s/if \(m_lock->tryLock\(0\)\)\n/if (!QFileInfo::exists(m_lock->fileName()) \&\& m_lock->tryLock(0))\n/#the lock of a program that died does not stop the next start
 show-again#app/tray.cpp#s/(void MainForm::ShowAgain\(\)\n\{\n)    RestoreFromTray\(\);\n/$1/#a second start brings the hidden window back
 in-front#app/tray.cpp#s/(ShowAgain\(\)\n\{\n    RestoreFromTray\(\);\n).*?alert\(this\);\n/$1/s#a second start puts the window in front, or marks it
 unminimise#app/tray.cpp#s/setWindowState\(windowState\(\) & ~\(Qt::WindowMinimized \| Qt::WindowMaximized\)\);//#bringing the window back un-minimises it
@@ -115,6 +115,16 @@ auto-start-tab#app/mainform.cpp#s/CheckText, CheckAutoStart, ButTestSound/CheckT
 auto-start-name#app/accessibility.cpp#s/QStringLiteral\("Auto Start"\)/QStringLiteral("AutoStart")/#the box's accessible name is "Auto Start"
 xdg-delete#platform/linux/autostart.cpp#s/return QFile::remove\(file\) \|\| !QFile::exists\(file\);/return true;/#unchecking deletes the XDG autostart entry
 run-value-removed#platform/windows/autostart.cpp#s/RegDeleteKeyValueW\(HKEY_CURRENT_USER, kRun, name\.c_str\(\)\)/ERROR_SUCCESS/#unchecking removes the Run value
+deadline#platform/qt/httptransfer.cpp#s/m_deadline\.start\(m_limits\.deadlineMs\);/;/#every transfer ends by its deadline, however its bytes trickle
+header-cap#platform/qt/httptransfer.cpp#s/if \(size > m_limits\.maxHeaderBytes\) \{/if (false) {/#a reply's headers are capped
+stuck-reset#platform/qt/httptransfer.cpp#s/resetConnectionsTo\(\n/(void)(\n/#at the deadline the connection is reset, freeing Qt's network thread
+time-reply-tail#service/protocol.cpp#s/if \(reply\.at\(i\) != QLatin1Char\('\\r'\) && reply\.at\(i\) != QLatin1Char\('\\n'\)\)/if (false)/#a time reply holds nothing after the time but line ends
+config-size#config/configfile.cpp#s/return bytes\.size\(\) > kMaxBytes \? QByteArray\(\) : bytes;/return bytes;/#Config.dat over 64 KiB is a damaged file
+foreign-link#platform/linux/linkowner.cpp#s/S_ISLNK\(status\.st_mode\) &&/false \&\&/#another user's link is never followed
+own-id-lock#platform/qt/instanceguard.cpp#s/m_lock->removeStaleLockFile\(\);/;/#a lock naming this very process is stale
+private-folder#platform/qt/instanceguard.cpp#s/const QString own = privateFolder\(problem\);/const QString own = QDir::tempPath();/#the lock and the socket live only in a folder of the user's own
+caller-cap#platform/qt/localchannel.cpp#s/if \(m_callers > kMaxCallers\)/if (false)/#the listener takes a few callers at a time
+unreachable-box#app/main.cpp#s/box->show\(nullptr, title, text\);\n(\s*)return 1;/return 1;/#a start that cannot reach the running program says so
 EOF
 )
 

@@ -90,4 +90,21 @@ QString MainForm::serviceUnreachableText()
                           "try again.");
 }
 
+std::pair<QString, QString> MainForm::runningUnreachableMessage()
+{
+    return {QStringLiteral("Kelvo-Rozevid - Already running"),
+            QStringLiteral("Kelvo-Rozevid already runs from this folder, but it did not answer, "
+                           "so its window could not be brought back. Look for it in the "
+                           "notification area or the task bar, or end it and start again.")};
+}
+
+std::pair<QString, QString> MainForm::unguardedMessage(const QString& problem)
+{
+    return {QStringLiteral("Kelvo-Rozevid - Started unchecked"),
+            QStringLiteral("Kelvo-Rozevid cannot make sure that it runs only once from this "
+                           "folder (%1). If another one runs from here, end one of them: both "
+                           "would write the same files.")
+                .arg(problem)};
+}
+
 } // namespace kelvo

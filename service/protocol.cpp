@@ -159,6 +159,12 @@ bool isValidTimeReply(const QString& reply)
             return false;
         return (a.unicode() - '0') * 10 + (b.unicode() - '0') <= max;
     };
+    // Nothing may follow the time but line ends: a NUL byte or any other
+    // text after it is no reply of the service's.
+    for (qsizetype i = 8; i < reply.size(); ++i) {
+        if (reply.at(i) != QLatin1Char('\r') && reply.at(i) != QLatin1Char('\n'))
+            return false;
+    }
     return twoDigits(0, 23) && reply.at(2) == QLatin1Char(':') && twoDigits(3, 59) &&
            reply.at(5) == QLatin1Char(':') && twoDigits(6, 59);
 }

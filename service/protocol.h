@@ -64,9 +64,10 @@ std::optional<QString> field(const QStringList& fields, int number);
 // missing, or for a system code outside 1 to 3.
 std::optional<QString> signalKey(const QStringList& fields, int system);
 
-// A time reply is usable when its first eight characters are a valid time of
-// day "HH:MM:SS" (hour 00 to 23, minutes and seconds 00 to 59). Anything else,
-// an error page from a proxy say, counts as a failed request.
+// A time reply is usable when it is a valid time of day "HH:MM:SS" (hour 00 to
+// 23, minutes and seconds 00 to 59), followed by nothing but line ends.
+// Anything else, an error page from a proxy or trailing NUL bytes say, counts
+// as a failed request.
 bool isValidTimeReply(const QString& reply);
 
 } // namespace kelvo::service

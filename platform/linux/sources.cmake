@@ -8,7 +8,10 @@ target_sources(kelvo_core PRIVATE
   linux/autostart.cpp
   linux/filespace.cpp
   linux/fontfaces.cpp
+  linux/linkowner.cpp
   linux/network.cpp
+  linux/privatefolder.cpp
+  linux/socketreset.cpp
   linux/sound.cpp
   linux/statusnotifieritem.h linux/statusnotifieritem.cpp
   linux/trayicon.cpp

@@ -16,7 +16,8 @@ target_link_libraries(kelvo-sound PRIVATE Qt6::Multimedia)
 # The network module holds its own copy of the Qt transfer (the tests link
 # the one in kelvo_core, the program never does).
 add_library(kelvo-network MODULE modules/networkmodule.cpp modules/networkmodule.h
-  qt/httptransfer.cpp httptransfer.h qt/localchannel.h qt/localchannel.cpp)
+  qt/httptransfer.cpp httptransfer.h qt/localchannel.h qt/localchannel.cpp
+  socketreset.h linux/socketreset.cpp)
 target_link_libraries(kelvo-network PRIVATE Qt6::Network)
 foreach(module kelvo-sound kelvo-network)
   target_include_directories(${module} PRIVATE ${PROJECT_SOURCE_DIR})

@@ -1,5 +1,6 @@
 #include "platform/filesave.h"
 
+#include "platform/linkowner.h"
 #include "platform/qt/filespace.h"
 
 #include <QFileInfo>
@@ -45,6 +46,8 @@ std::optional<QString> overwriteInPlace(const QString& path, const QByteArray& b
 
 std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes)
 {
+    if (isForeignSymlink(path))
+        return QStringLiteral("it is another user's link, which is never followed");
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         // No temporary file could be made beside it: write the file itself.

@@ -1,11 +1,14 @@
 #include "platform/httptransfer.h"
 
+#include "platform/socketreset.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QObject>
 #include <QPointer>
 #include <QStringDecoder>
+#include <QTimer>
 
 namespace kelvo {
 namespace {
@@ -22,6 +25,19 @@ public:
     QtHttpTransfer(QNetworkAccessManager* manager, TransferLimits limits)
         : m_manager(manager), m_limits(limits)
     {
+        // The whole transfer's deadline: a reply that trickles in, or headers
+        // without end, never hold the next request back.
+        m_deadline.setSingleShot(true);
+        QObject::connect(&m_deadline, &QTimer::timeout, &m_context, [this] {
+            QNetworkReply* reply = m_reply.data();
+            if (!reply)
+                return;
+            const QUrl url = reply->url();
+            reply->abort(); // finished() reports it as a failure (and may
+                            // destroy this transfer)
+            resetConnectionsTo(
+                quint16(url.port(url.scheme() == QLatin1String("https") ? 443 : 80)));
+        });
     }
 
     ~QtHttpTransfer() override { cancel(); }
@@ -49,6 +65,10 @@ public:
             reply->setReadBufferSize(m_limits.maxBodyBytes + 1);
         }
 
+        if (m_limits.deadlineMs > 0)
+            m_deadline.start(m_limits.deadlineMs);
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, &m_context,
+                         [this, reply] { onHeaders(reply); });
         QObject::connect(reply, &QNetworkReply::readyRead, &m_context,
                          [this, reply] { onReadyRead(reply); });
         QObject::connect(reply, &QNetworkReply::finished, &m_context,
@@ -60,6 +80,7 @@ public:
     void cancel() override
     {
         ++m_generation;
+        m_deadline.stop();
         m_handler = nullptr;
         m_body.clear();
         QNetworkReply* reply = m_reply.data();
@@ -86,6 +107,19 @@ private:
         return true;
     }
 
+    void onHeaders(QNetworkReply* reply)
+    {
+        if (reply != m_reply || m_limits.maxHeaderBytes <= 0)
+            return;
+        qint64 size = 0;
+        for (const auto& [name, value] : reply->rawHeaderPairs())
+            size += name.size() + value.size() + 4; // ": " and CR LF
+        if (size > m_limits.maxHeaderBytes) {
+            m_bodyTooLarge = true; // no reply to keep
+            reply->abort();        // (may destroy this transfer: see below)
+        }
+    }
+
     void onReadyRead(QNetworkReply* reply)
     {
         if (reply != m_reply || m_bodyTooLarge)
@@ -104,6 +138,7 @@ private:
         reply->deleteLater();
         if (reply != m_reply)
             return;
+        m_deadline.stop();
 
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         const bool ok = reply->error() == QNetworkReply::NoError && status >= 200 &&
@@ -139,6 +174,7 @@ private:
     QPointer<QNetworkAccessManager> m_manager;
     TransferLimits m_limits;
     QObject m_context;
+    QTimer m_deadline;
     QPointer<QNetworkReply> m_reply;
     ReplyHandler m_handler;
     QByteArray m_body;

@@ -1,11 +1,12 @@
 #include "platform/instanceguard.h"
 
 #include "platform/localchannel.h"
+#include "platform/privatefolder.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QStandardPaths>
 #include <QThread>
 
 namespace kelvo {
@@ -18,17 +19,17 @@ constexpr int kWakeWaitMs = 10'000;
 constexpr int kKnockMs = 1'000;
 
 // Named after the folder, however it was reached, in a folder of the user's
-// own: two users starting from one folder do not meet.
-QString instanceName(const QString& folder)
+// own: two users starting from one folder do not meet. Empty without one.
+QString instanceName(const QString& folder, QString* problem)
 {
     const QDir dir(folder);
     const QString path = dir.canonicalPath().isEmpty() ? dir.absolutePath() : dir.canonicalPath();
     const QByteArray key =
         QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
-    QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (runtime.isEmpty())
-        runtime = QDir::tempPath();
-    return QDir(runtime).filePath(QStringLiteral("kelvo-rozevid-") + QLatin1String(key));
+    const QString own = privateFolder(problem);
+    return own.isEmpty()
+               ? QString()
+               : QDir(own).filePath(QStringLiteral("kelvo-rozevid-") + QLatin1String(key));
 }
 
 } // namespace
@@ -37,14 +38,31 @@ InstanceGuard::InstanceGuard(QString folder) : m_folder(std::move(folder)) {}
 
 InstanceGuard::~InstanceGuard() = default;
 
-bool InstanceGuard::claim()
+QString InstanceGuard::lockFile() const
 {
-    m_name = instanceName(m_folder);
+    const QString name = instanceName(m_folder, nullptr);
+    return name.isEmpty() ? QString() : name + QStringLiteral(".lock");
+}
+
+InstanceGuard::Claim InstanceGuard::claim()
+{
+    m_name = instanceName(m_folder, &m_problem);
+    if (m_name.isEmpty())
+        return Claim::Unguarded;
     m_lock = std::make_unique<QLockFile>(m_name + QStringLiteral(".lock"));
     // Held for as long as the program runs: only the death of its holder
     // frees it, never its age.
     m_lock->setStaleLockTime(0);
-    return m_lock->tryLock(0) || m_lock->error() != QLockFile::LockFailedError;
+    qint64 holder = 0;
+    if (m_lock->getLockInfo(&holder, nullptr, nullptr) &&
+        holder == QCoreApplication::applicationPid())
+        m_lock->removeStaleLockFile();
+    if (m_lock->tryLock(0))
+        return Claim::First;
+    if (m_lock->error() == QLockFile::LockFailedError)
+        return Claim::Running;
+    m_problem = QStringLiteral("%1 cannot be written").arg(QDir::toNativeSeparators(m_name));
+    return Claim::Unguarded;
 }
 
 bool InstanceGuard::wakeRunning()

@@ -4,8 +4,11 @@
 target_sources(kelvo_core PRIVATE
   windows/filespace.cpp
   windows/fontfaces.cpp
+  windows/linkowner.cpp
   windows/autostart.cpp
   windows/network.cpp
+  windows/privatefolder.cpp
+  windows/socketreset.cpp
   windows/sound.cpp
   windows/trayicon.cpp
   qt/localchannel.h qt/localchannel.cpp

@@ -8,6 +8,7 @@
 
 #include "config/configfile.h"
 #include "platform/filesave.h"
+#include "platform/instanceguard.h"
 #include "testserver.h"
 #include "testsupport.h"
 
@@ -35,6 +36,7 @@ private slots:
     void autoStart();
     void keptLogin_data();
     void keptLogin();
+    void ownIdLock();
 
 private:
     // The signal reply the service gives, fetched once.
@@ -54,23 +56,28 @@ private:
 void TestMainForm::initTestCase()
 {
     QVERIFY(service.start());
-    f = std::make_unique<test::FormFixture>(service.url());
+    f = std::make_unique<test::FormFixture>(service.url(),
+                                            TransferLimits{.timeoutMs = 1000, .deadlineMs = 1000});
     f->form->Form_Load();
     f->form->show();
     f->messageBox->shown.clear(); // the first start's settings message
 }
 
-// A service out of reach is told apart from one that refuses the login; the
-// next answer takes it.
+// A service out of reach, or one whose answer trickles in past the
+// transfer's deadline, is told apart from one that refuses the login; the next
+// answer takes it.
 void TestMainForm::login()
 {
     MainForm& form = *f->form;
+    Answer trickle;
+    trickle.hang = Answer::Trickle;
     QTest::keyClicks(form.BoxUser, QStringLiteral("ann"));
     QTest::keyClicks(form.BoxPassword, QStringLiteral("abc"));
     form.ComboSystem->setCurrentIndex(form.ComboSystem->findText(QStringLiteral("Both Systems")));
     int attempts = 0;
     for (const auto& [answer, text] :
          {std::pair(Answer("", 500), MainForm::serviceUnreachableText()),
+          std::pair(trickle, MainForm::serviceUnreachableText()),
           std::pair(Answer(""), MainForm::loginRefusedText())}) {
         service.setSignals(answer);
         QTest::mouseClick(form.Login, Qt::LeftButton);
@@ -286,6 +293,20 @@ void TestMainForm::keptLogin()
         QTRY_VERIFY(form.FGrid->isVisible());
         QCOMPARE(f.store->kept.value(account), QStringLiteral("ann\nz$zyx\n3"));
     }
+}
+
+// A lock left under this very process's id, reused since, is stale.
+void TestMainForm::ownIdLock()
+{
+    QTemporaryDir folder;
+    InstanceGuard guard(folder.path());
+    QFile lock(guard.lockFile());
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+               QCoreApplication::applicationFilePath().toUtf8() + '\n' +
+               QSysInfo::machineHostName().toUtf8() + '\n');
+    lock.close();
+    QVERIFY(guard.claim() == InstanceGuard::Claim::First);
 }
 
 QTEST_MAIN(TestMainForm)

@@ -1,10 +1,15 @@
-// Config.dat: what loading makes of its content.
+// Config.dat: what loading makes of its content, and what is read at all.
 
 #include "config/configfile.h"
+#include "platform/filesave.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
+using namespace kelvo;
 using namespace kelvo::config;
 
 class TestConfig : public QObject {
@@ -13,6 +18,8 @@ private slots:
     void load_data();
     void load();
     void appPath();
+    void special_data();
+    void special();
 };
 
 void TestConfig::load_data()
@@ -81,7 +88,40 @@ void TestConfig::appPath()
              QDir::toNativeSeparators(QStringLiteral("/home/ann/")));
 }
 
-// Writing a file on a small tmpfs of its own (which needs root) that refuses
-// to be written, is full, or has no inode left for a temporary file.
+// Config.dat only as a small regular file; another user's link is neither
+// read nor written through.
+void TestConfig::special_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<bool>("read"); // and written through, for a link
+    for (const char* kind : {"own link", "another user's link", "FIFO", "link to /dev/zero", "big"})
+        QTest::newRow(kind) << QByteArray(kind) << (kind == QByteArray("own link"));
+}
+
+void TestConfig::special()
+{
+    QFETCH(QByteArray, kind);
+    QFETCH(bool, read);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Config.dat"));
+    const QByteArray old = kind == "big" ? QByteArray(kMaxBytes + 1, ' ') : "Path=/\r\n";
+    QFile target(dir.filePath(QStringLiteral("target")));
+    QVERIFY(target.open(QIODevice::WriteOnly) && target.write(old) == old.size());
+    target.close();
+    if (kind == "FIFO")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else
+        QVERIFY(QFile::link(kind.contains("zero") ? "/dev/zero" : target.fileName(), path));
+    if (kind.contains("another") &&
+        (geteuid() != 0 || ::lchown(QFile::encodeName(path).constData(), 65534, 65534) != 0))
+        QSKIP("another user's link needs root, to hand it to another user");
+    QCOMPARE(readConfigFile(path), std::optional(read ? old : QByteArray()));
+    if (kind.contains("link") && !kind.contains("zero")) {
+        QCOMPARE(!writeFileAtomically(path, "new"), read);
+        QVERIFY(target.open(QIODevice::ReadOnly));
+        QCOMPARE(target.readAll(), read ? QByteArray("new") : old);
+    }
+}
+
 QTEST_APPLESS_MAIN(TestConfig)
 #include "tst_config.moc"

@@ -129,7 +129,7 @@ else
   fi
   program=("$client")
   start_client() { # start_client <log>: a client in the current folder; sets client_pid and win
-    (exec env FAKETIME="@2026-01-05 10:58:00" FAKETIME_DONT_FAKE_MONOTONIC=1 \
+    (ulimit -n 1024 && exec env FAKETIME="@2026-01-05 10:58:00" FAKETIME_DONT_FAKE_MONOTONIC=1 \
       LD_PRELOAD="${preload# }" "$client") >"$1" 2>&1 &
     client_pid=$!
     started $client_pid
@@ -283,11 +283,53 @@ wm)
   [ "$(xdotool getactivewindow)" = "$win" ] || xprop -id "$win" _NET_WM_STATE | grep -q ATTENTION ||
     fail "a second start neither raised the window nor marked it"
   kill "$other"
-  # A program that died leaves its lock to the next start.
+  # A program that died leaves its lock to the next start. With a runtime
+  # folder of another user's, no name in /tmp is used either: the lock and
+  # the socket go to the program's own folder in the cache folder.
   kill -9 "$first"
   wait_for 5 eval '! xwininfo -id "$first_win" &>/dev/null'
+  mkdir -m 700 ../squatted && chown 65534 ../squatted
+  export XDG_RUNTIME_DIR=$work/squatted own=${XDG_CACHE_HOME:-$HOME/.cache}/kelvo-rozevid
   start_client client2.log
   again
+  [ "$(stat -c %a "$own")" = 700 ] && [ -z "$(ls -A ../squatted)" ] && lock=$(ls "$own"/*.lock) ||
+    fail "the lock is not in the program's own folder"
+  # A flood of idle callers and a line without end leave the next start heard.
+  python3 - "${lock%.lock}" >flood.log 2>&1 <<'EOF' &
+import resource, socket, sys, time
+resource.setrlimit(resource.RLIMIT_NOFILE, (4096, resource.getrlimit(resource.RLIMIT_NOFILE)[1]))
+held, end = [], time.time() + 10
+while len(held) < 1100 and time.time() < end:
+    s = socket.socket(socket.AF_UNIX)
+    s.settimeout(1)
+    try: s.connect(sys.argv[1]); held.append(s)
+    except OSError: s.close(); time.sleep(0.01)
+try: held[0].sendall(b"x" * (1 << 24))
+except OSError: pass
+print(len(held), flush=True)
+time.sleep(30)
+EOF
+  started $!
+  wait_for 15 test -s flood.log || fail "no flood"
+  again
+  # A start that cannot reach the folder's program says so, and fails.
+  kill -STOP "$client_pid"
+  timeout 30 "${program[@]}" >>again.log 2>&1 &
+  second=$! status=0
+  box=$(timeout 20 xdotool search --sync --onlyvisible --name "Already running") || fail "no word from a start that cannot reach the first"
+  xdotool windowfocus --sync "$box" key Return
+  wait $second || status=$?
+  [ $status = 1 ] || fail "a start that cannot reach the first ended with status $status"
+  kill -CONT "$client_pid"
+  # A FIFO as Config.dat, which would block a read, is a damaged file: the
+  # start repairs it and says so.
+  mkdir ../fifo && mkfifo ../fifo/Config.dat && cd ../fifo
+  "${program[@]}" >>../run/fifo.log 2>&1 &
+  started $!
+  box=$(timeout 20 xdotool search --sync --onlyvisible --name "Error while reading the config") ||
+    fail "no word of a FIFO as Config.dat"
+  xdotool windowfocus --sync "$box" key Return
+  wait_for 10 test -f Config.dat || fail "a FIFO as Config.dat was not repaired"
   ;;
 unattended)
   auto_start() { xdotool mousemove --window "$win" 104 176 click 1; }

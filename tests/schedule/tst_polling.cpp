@@ -77,6 +77,20 @@ void TestPolling::polling_data()
     fault("signals after the time-out", right, Answer(signalsOf(1), 200, 3 * kTimeoutMs), 1);
     fault("signals cut off mid-body", right, cut);
     fault("signals over the size limit", right, signalsOf(1) + QByteArray(1 << 16, ' '));
+    // A transfer that never ends by itself ends at its deadline, a failure
+    // like any other: the next check goes out, and after five minutes the
+    // window says so.
+    const auto hang = [](int how, const QByteArray& body = {}) {
+        Answer answer(body);
+        answer.hang = how;
+        return answer;
+    };
+    fault("time trickles", hang(Answer::Trickle), right, 6);
+    fault("signals trickle", right, hang(Answer::Trickle), 1);
+    fault("time's headers never end", hang(Answer::EndlessHeaders), right, 1);
+    fault("signals' headers never end", right, hang(Answer::EndlessHeaders), 1);
+    fault("time never answered", hang(Answer::Silent), right, 1);
+    fault("time's headers over the size limit", hang(Answer::BigHeaders, "10:00:00"), right, 1);
     fault("1 MiB of garbage as time", garbage, right);
     fault("1 MiB of garbage as signals", right, garbage);
     fault("error page as time", page, right);
@@ -98,7 +112,7 @@ void TestPolling::polling()
         service.setSignals(signalsOf(version));
     };
     publish(start.addSecs(-600));
-    test::FormFixture f(service.url(), {kTimeoutMs, TransferLimits{}.maxBodyBytes});
+    test::FormFixture f(service.url(), {.timeoutMs = kTimeoutMs, .deadlineMs = kTimeoutMs});
     f.clock->current = start;
     f.signIn(3);
     QVERIFY(f.runFor(30));

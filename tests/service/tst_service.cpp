@@ -123,8 +123,10 @@ void TestService::timeReply_data()
 {
     QTest::addColumn<QString>("reply");
     QTest::addColumn<bool>("valid");
-    for (const char* reply : {"07:05:09", "23:59:59\r\n", "00:00:00"})
+    for (const char* reply : {"07:05:09", "23:59:59\r\n", "00:00:00\n\n"})
         QTest::addRow("%s", reply) << QString::fromUtf8(reply) << true;
+    QTest::newRow("NUL bytes after the time") << QStringLiteral("07:05:09\r\n\0\0") << false;
+    QTest::newRow("text after the time") << QStringLiteral("07:05:09 GMT") << false;
     for (const char* reply : {"24:00:00", "12:60:00", "12:00:60", "7:05:09", "07-05-09",
                               "<html><body>502</body></html>", "٠٧:٠٥:٠٩"})
         QTest::addRow("%s", reply) << QString::fromUtf8(reply) << false;

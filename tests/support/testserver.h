@@ -7,9 +7,13 @@
 
 #include <QByteArray>
 #include <QUrl>
+#include <atomic>
 #include <httplib.h>
 #include <memory>
 #include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <thread>
 
 namespace kelvo::test {
@@ -23,6 +27,10 @@ struct Answer {
     int status;
     int delayMs;
     bool cutMidBody = false; // announce the whole body, send half, hang up
+    // Until the client hangs up: a body of one byte every 100 ms, header lines
+    // without end, or not a byte; or 80 KB of header lines before the body.
+    enum Hang { Trickle = 1, EndlessHeaders, Silent, BigHeaders };
+    int hang = 0;
 };
 
 class TestServer {
@@ -34,6 +42,7 @@ public:
     bool start(quint16 port = 0)
     {
         stop();
+        m_stopping = false;
         m_server = std::make_unique<httplib::Server>();
         // One answer per connection, sent at once: stop() need not wait for
         // idle connections, and no answer waits for a delayed ACK.
@@ -48,6 +57,15 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
             response.status = answer.status;
             const std::string body = answer.body.toStdString();
+            if (answer.hang == Answer::EndlessHeaders || answer.hang == Answer::Silent)
+                return hang(request, answer.hang);
+            for (int i = 0; answer.hang == Answer::BigHeaders && i < 10; ++i)
+                response.set_header("X-Filler-" + std::to_string(i), std::string(8000, 'x'));
+            if (answer.hang == Answer::Trickle)
+                return response.set_content_provider("text/plain", [this](size_t, auto& sink) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                    return !m_stopping && sink.write("0", 1);
+                });
             if (!answer.cutMidBody)
                 return response.set_content(body, "text/plain");
             response.set_content_provider(body.size(), "text/plain",
@@ -70,6 +88,7 @@ public:
     void stop()
     {
         if (m_thread.joinable()) {
+            m_stopping = true;
             m_server->stop();
             m_thread.join();
         }
@@ -91,7 +110,35 @@ public:
     int signalRequests() const { return std::lock_guard(m_mutex), m_signalRequests; }
 
 private:
+    // Answers what no HTTP server sends by itself, on the request's own
+    // socket, until the client hangs up; httplib's answer then goes nowhere.
+    void hang(const httplib::Request& request, int how)
+    {
+        int socket = 3;
+        for (sockaddr_in peer{}; socket < 1024; ++socket) {
+            socklen_t size = sizeof peer;
+            if (getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &size) == 0 &&
+                peer.sin_family == AF_INET && ntohs(peer.sin_port) == request.remote_port &&
+                request.local_port == m_port)
+                break;
+        }
+        const std::string start = "HTTP/1.1 200 OK\r\n";
+        const std::string line = "X-Filler: " + std::string(100, 'x') + "\r\n";
+        bool open =
+            how == Answer::Silent || send(socket, start.data(), start.size(), MSG_NOSIGNAL) > 0;
+        while (open && !m_stopping) {
+            if (how == Answer::EndlessHeaders) {
+                open = send(socket, line.data(), line.size(), MSG_NOSIGNAL) > 0;
+                continue;
+            }
+            pollfd in{socket, POLLIN, 0};
+            char byte;
+            open = poll(&in, 1, 50) == 0 || recv(socket, &byte, 1, MSG_PEEK) > 0;
+        }
+    }
+
     std::unique_ptr<httplib::Server> m_server;
+    std::atomic<bool> m_stopping = false;
     std::thread m_thread;
     quint16 m_port = 0;
     mutable std::mutex m_mutex;
