@@ -83,7 +83,6 @@ silence-ends#schedule/schedulerules.cpp#s/m_lastAnswer = at;\n\s*m_failingSince 
 deb-copyright#packaging/CMakeLists.txt#s/\$\{CMAKE_CURRENT_BINARY_DIR\}\/copyright //#the package carries its copyright and licence#package
 deb-changelog#packaging/CMakeLists.txt#s/ \$\{CMAKE_CURRENT_BINARY_DIR\}\/changelog\.gz//#the package carries its changelog#package
 deb-manual#packaging/CMakeLists.txt#s/DESTINATION \$\{CMAKE_INSTALL_MANDIR\}\/man1/DESTINATION \${CMAKE_INSTALL_DATADIR}/#the program has its manual page#package
-deb-libc#platform/modules/sources.cmake#s/,--no-as-needed,-lc//#the modules name the C library they run on#package
 deb-ldconfig#platform/modules/sources.cmake#s/lib\/\$\{CMAKE_LIBRARY_ARCHITECTURE\}\/kelvo-rozevid/\${CMAKE_INSTALL_LIBDIR}\/kelvo-rozevid/#the modules are kept where the package needs no ldconfig#package
 deb-twice#packaging/CMakeLists.txt#s/"gstreamer1\.0-plugins-base,/"libqt6gui6, gstreamer1.0-plugins-base,/#Depends names each package once#package
 deb-tls#packaging/CMakeLists.txt#s/string\(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ca-certificates"\)//#a package for an https service depends on ca-certificates#package

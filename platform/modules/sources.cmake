@@ -25,10 +25,6 @@ foreach(module kelvo-sound kelvo-network)
   set_target_properties(${module} PROPERTIES
     PREFIX ""
     LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
-  # A module calls nothing of the C library itself (its C++ runtime does),
-  # and a linker that drops unused libraries would leave libc out; a shared
-  # library must still name it.
-  target_link_libraries(${module} PRIVATE "-Wl,--push-state,--no-as-needed,-lc,--pop-state")
 endforeach()
 
 # Installed in a folder of the program's own under the library folder of the
