@@ -375,6 +375,23 @@ unattended)
   wait_for 15 test -s Kelvo-Hourly.csv || fail "no login by itself once the service was up"
   wait_for 5 hidden || fail "not hidden once logged in"
   xdotool search --onlyvisible --pid "$client_pid" --class Kelvo-Rozevid >/dev/null || fail "hidden with no icon"
+  # A locked store (no prompt can unlock it here): the login panel, with the window answering,
+  # never a window frozen on the store. Unlocked again by a new daemon for the last step.
+  kill "$client_pid"
+  dbus-send --print-reply --dest=org.freedesktop.secrets /org/freedesktop/secrets \
+    org.freedesktop.Secret.Service.Lock array:objpath:/org/freedesktop/secrets/collection/login >/dev/null ||
+    fail "the keyring would not lock"
+  rm Kelvo-Hourly.csv
+  desktop_start
+  sleep 2
+  ! hidden && [ ! -e Kelvo-Hourly.csv ] || fail "logged in from a locked store"
+  import -window "$win" locked-before.png
+  xdotool mousemove --window "$win" 476 89 click 1 type --delay 40 x
+  wait_for 5 eval 'import -window "$win" locked-after.png && ! cmp -s locked-before.png locked-after.png' ||
+    fail "the window does not answer while the store is locked"
+  printf 'keyring password' | gnome-keyring-daemon --replace --foreground --unlock --components=secrets >>keyring.log 2>&1 &
+  started $!
+  wait_for 10 eval 'item >/dev/null 2>&1' || fail "the keyring did not unlock again"
   # A kept login the service refuses: the login panel (tst_mainform: never sent again); a login by
   # hand replaces it.
   kill "$client_pid"
