@@ -4,9 +4,9 @@
 
 namespace kelvo {
 
-QString QtFileDialog::chooseFile(QWidget* parent)
+QString QtFileDialog::chooseFolder(QWidget* parent)
 {
-    const QString chosen = QFileDialog::getOpenFileName(parent, QString(), m_lastChoice);
+    const QString chosen = QFileDialog::getExistingDirectory(parent, QString(), m_lastChoice);
     if (!chosen.isEmpty())
         m_lastChoice = QDir::toNativeSeparators(chosen);
     return m_lastChoice;

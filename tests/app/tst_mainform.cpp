@@ -7,6 +7,8 @@
 #include "testserver.h"
 #include "testsupport.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -24,6 +26,11 @@ private slots:
 
 void TestMainForm::session()
 {
+    // Colours that differ when the window is not active, as Windows' style has them.
+    QPalette inactiveDiffers = QApplication::palette();
+    inactiveDiffers.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::black);
+    inactiveDiffers.setColor(QPalette::Inactive, QPalette::Highlight, Qt::lightGray);
+    QApplication::setPalette(inactiveDiffers);
     test::TestServer service;
     QVERIFY(service.start());
     test::FormFixture f(service.url());
@@ -60,17 +67,50 @@ void TestMainForm::session()
     QVERIFY(!form.LabError->isVisible());
     QVERIFY(form.BoxPassword->text().isEmpty());
 
-    // A first save with no zone chosen saves, and chooses, the +0 whose times
-    // the window shows: the next start reads the file back whole.
-    QDir().mkpath(f.path(QStringLiteral("export")));
-    form.BoxPath->setText(f.path(QStringLiteral("export")));
+    // The labels, the clock and the check boxes read the same with another
+    // window active, beside the trading platform, as with this one.
+    const auto steady = [&] {
+        QList<QImage> shots;
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{form.LabLast, form.LabNext, form.LabTime, form.LabGMT,
+                                             form.LabAlerts, form.CheckSound})
+            shots.append(w->grab().toImage());
+        return shots;
+    };
+    form.LabTime->setText(QStringLiteral("09:00:00"));
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    const QList<QImage> active = steady();
+    QWidget platform;
+    platform.show();
+    platform.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&platform) && !form.isActiveWindow());
+    QVERIFY(steady() == active);
+    platform.close();
+
+    // Before a zone is chosen the list shows the one in use, none selected.
+    QCOMPARE(form.ListBoxGMT->indexAt({1, 1}).data().toString(), QStringLiteral("+0"));
+    QVERIFY(form.gmtText().isEmpty());
+
+    // Browse picks a folder, an empty new one, ended by the separator; a
+    // cancelled first pick changes nothing. A first save with no zone chosen
+    // saves, and chooses, the +0 whose times the window shows: the next start
+    // reads the file back whole.
+    const QString exportFolder = f.path(QStringLiteral("export/"));
+    QDir().mkpath(exportFolder);
+    const QString before = form.BoxPath->text();
+    form.ButBrowse->click();
+    QCOMPARE(form.BoxPath->text(), before);
+    f.fileDialog->chosen = QDir::toNativeSeparators(f.path(QStringLiteral("export")));
+    form.ButBrowse->click();
+    QCOMPARE(form.BoxPath->text(), QDir::toNativeSeparators(exportFolder));
     QTest::keyClick(form.BoxPath, Qt::Key_Return);
     QCOMPARE(form.gmtText(), QStringLiteral("+0"));
     QFile config(f.path(QStringLiteral("Config.dat")));
     QVERIFY(config.open(QIODevice::ReadOnly));
     const auto reread = config::evaluateConfig(config.readAll(), config::DirExists);
     config.close();
-    QCOMPARE(reread.folder, f.path(QStringLiteral("export")));
+    QCOMPARE(reread.folder, exportFolder);
     QVERIFY(reread.message == config::LoadMessage::None);
 
     // The first reply sets the positions without an alarm.
@@ -116,8 +156,8 @@ void TestMainForm::session()
     QCOMPARE(form.gmtText(), QStringLiteral("-03"));
     form.ButSavePath_Click();
     QVERIFY(config.open(QIODevice::ReadOnly));
-    QCOMPARE(config.readAll(), "Path=" + QFile::encodeName(f.path(QStringLiteral("export"))) +
-                                   "\r\nTimezone=GMT-03\r\n");
+    QCOMPARE(config.readAll(),
+             "Path=" + QFile::encodeName(exportFolder) + "\r\nTimezone=GMT-03\r\n");
 
     QVERIFY(f.messageBox->shown.isEmpty());
 }
