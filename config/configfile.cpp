@@ -41,9 +41,17 @@ bool DirExists(const QString& DirName)
     return QFileInfo(DirName).isDir();
 }
 
-ConfigLines readConfigLines(const QByteArray& bytes)
+namespace {
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+} // namespace
+
+ConfigLines readConfigLines(const QByteArray& bytes, const CodePage& codePage)
 {
-    const QString text = QString::fromLocal8Bit(bytes);
+    const QString text = bytes.startsWith(kByteOrderMark)
+                             ? QString::fromUtf8(bytes.sliced(qstrlen(kByteOrderMark)))
+                             : codePage.decode(bytes);
     QString lines[2];
     qsizetype at = 0;
     for (QString& line : lines) {
@@ -102,16 +110,19 @@ QString zoneLine(const QString& zoneEntry)
     return QStringLiteral("Timezone=GMT") + zoneEntry;
 }
 
-QByteArray fileOf(const QString& firstLine, const QString& secondLine)
+QByteArray fileOf(const QString& firstLine, const QString& secondLine, const CodePage& codePage)
 {
-    return (firstLine + QStringLiteral("\r\n") + secondLine + QStringLiteral("\r\n")).toLocal8Bit();
+    const QString text = firstLine + QStringLiteral("\r\n") + secondLine + QStringLiteral("\r\n");
+    if (auto bytes = codePage.encode(text))
+        return *bytes;
+    return kByteOrderMark + text.toUtf8();
 }
 
 } // namespace
 
-QByteArray configContent(const QString& folder, const QString& zoneEntry)
+QByteArray configContent(const QString& folder, const QString& zoneEntry, const CodePage& codePage)
 {
-    return fileOf(pathLine(folder), zoneLine(zoneEntry));
+    return fileOf(pathLine(folder), zoneLine(zoneEntry), codePage);
 }
 
 QByteArray defaultConfigContent()
@@ -125,16 +136,17 @@ QString zoneEntryToSave(const QString& selected)
 }
 
 LoadOutcome evaluateConfig(const std::optional<QByteArray>& contents,
-                           const std::function<bool(const QString&)>& dirExists)
+                           const std::function<bool(const QString&)>& dirExists,
+                           const CodePage& codePage)
 {
     LoadOutcome outcome;
     if (!contents) {
         outcome.rewrite = true;
-        outcome.content = defaultConfigContent();
+        outcome.content = configContent(defaultExportFolder(), kZeroZone, codePage);
         outcome.message = LoadMessage::Missing;
         return outcome;
     }
-    const ConfigLines lines = readConfigLines(*contents);
+    const ConfigLines lines = readConfigLines(*contents, codePage);
     bool fileFaulty = false;
     bool folderFaulty = false;
 
@@ -157,7 +169,7 @@ LoadOutcome evaluateConfig(const std::optional<QByteArray>& contents,
         outcome.rewrite = true;
         outcome.content =
             fileOf(outcome.folder.isEmpty() ? pathLine(defaultExportFolder()) : lines.path,
-                   outcome.zoneEntry ? lines.zone : zoneLine(kZeroZone));
+                   outcome.zoneEntry ? lines.zone : zoneLine(kZeroZone), codePage);
         outcome.message = folderFaulty ? LoadMessage::Address : LoadMessage::Corrupted;
     }
     return outcome;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/codepage.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -8,6 +10,11 @@
 // Config.dat: two lines, "Path=<export folder>" and "Timezone=GMT<entry>",
 // each ended by CR LF. Reading, checking and writing it are plain functions;
 // the window decides what to show.
+//
+// Its text is in the system's code page, as other software reads it; a text
+// that does not fit there (a folder named in another script) is written in
+// UTF-8 after a byte-order mark instead, and a file that starts with the mark
+// is read as UTF-8.
 namespace kelvo::config {
 
 inline constexpr char kFileName[] = "Config.dat";
@@ -31,7 +38,7 @@ struct ConfigLines {
     QString path;
     QString zone;
 };
-ConfigLines readConfigLines(const QByteArray& bytes);
+ConfigLines readConfigLines(const QByteArray& bytes, const CodePage& codePage = localCodePage());
 
 // The folder of a well-formed path line: "Path=" then a non-empty text up to
 // a second "=", if any.
@@ -43,7 +50,8 @@ std::optional<QString> parsePathLine(const QString& line);
 std::optional<QString> parseZoneLine(const QString& line);
 
 // The file's bytes for a folder and a zone entry.
-QByteArray configContent(const QString& folder, const QString& zoneEntry);
+QByteArray configContent(const QString& folder, const QString& zoneEntry,
+                         const CodePage& codePage = localCodePage());
 QByteArray defaultConfigContent();
 
 // The zone entry a save writes: the one selected, or with none selected the
@@ -69,7 +77,8 @@ struct LoadOutcome {
 // contents is std::nullopt when the file does not exist. An unreadable file
 // comes in as empty contents.
 LoadOutcome evaluateConfig(const std::optional<QByteArray>& contents,
-                           const std::function<bool(const QString&)>& dirExists);
+                           const std::function<bool(const QString&)>& dirExists,
+                           const CodePage& codePage = localCodePage());
 
 struct Message {
     QString title;

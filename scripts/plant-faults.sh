@@ -93,6 +93,13 @@ win-sound-async#platform/sound_win.cpp#s/SND_ASYNC \| SND_FILENAME/SND_SYNC | SN
 win-sound-installed#platform/sound_win.cpp#s/QStringLiteral\("\/Alarm\.wav"\)/QStringLiteral("\/share\/Alarm.wav")/#on Windows the installed alarm sound lies beside the program
 label-faces#platform/fontfaces_win.cpp#s/\{QStringLiteral\("Comic Sans MS"\), QStringLiteral\("Comic Neue"\)\};/{QStringLiteral("Comic Sans MS")};/#without Comic Sans MS the labels fall back to Comic Neue
 zone-list-fits#app/mainform.cpp#s/ListBoxGMT->verticalScrollBar\(\)->setStyle\(ListBoxGMT->style\(\)\);//#every time-zone entry shows whole beside the list's scroll bar
+steady-labels#app/mainform.cpp#s/steady\.setColor\(QPalette::WindowText,/steady.setColor(QPalette::Active, QPalette::WindowText,/#labels read the same when the window is not active
+steady-boxes#app/mainform.cpp#s/steady\.setColor\(role, steady\.color\(QPalette::Active, role\)\);/steady.setColor(QPalette::Active, role, steady.color(QPalette::Active, role));/#check boxes read the same when the window is not active
+zone-in-use-shown#app/mainform.cpp#s/ListBoxGMT->item\(timeZoneEntries\(\)\.indexOf\(config::zoneEntryToSave\(\{\}\)\)\)/ListBoxGMT->item(0)/#before a zone is chosen the list shows the zone in use
+browse-separator#config/settings.cpp#s/BoxPath->setText\(config::appPathFor\(folder\)\);/BoxPath->setText(folder);/#the folder Browse picks ends with the separator
+config-utf8-write#config/configfile.cpp#s/return kByteOrderMark \+ text\.toUtf8\(\);/return text.toLocal8Bit();/#Config.dat beyond the code page is written in UTF-8 after its mark
+config-utf8-read#config/configfile.cpp#s/bytes\.startsWith\(kByteOrderMark\)/false/#Config.dat that starts with the mark is read as UTF-8
+config-ansi#config/configfile.cpp#s/if \(auto bytes = codePage\.encode\(text\)\)/if (auto bytes = std::optional<QByteArray>())/#Config.dat that fits the code page is written in it, as before
 start-folder#packaging/windows/installer.nsi.in#s/StrCpy \$OUTDIR "%USERPROFILE%"//#the Start-menu shortcut starts the program in the profile folder
 EOF
 )

@@ -7,6 +7,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -18,6 +19,8 @@ private slots:
     void load_data();
     void load();
     void appPath();
+    void codePage_data();
+    void codePage();
     void write_data();
     void write();
 };
@@ -78,6 +81,44 @@ void TestConfig::load()
     if (outcome.rewrite)
         QVERIFY(evaluateConfig(outcome.content, [](const QString&) { return true; }).message ==
                 LoadMessage::None);
+}
+
+// A Windows ANSI code page, Western European, as a Linux test can have one.
+struct Latin1CodePage final : kelvo::CodePage {
+    std::optional<QByteArray> encode(const QString& text) const override
+    {
+        if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() > 0xff; }))
+            return std::nullopt;
+        return text.toLatin1();
+    }
+    QString decode(const QByteArray& bytes) const override { return QString::fromLatin1(bytes); }
+};
+
+void TestConfig::codePage_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("fits"); // written in the code page, else in UTF-8 after its mark
+    QTest::newRow("Latin-1") << QStringLiteral("C:\\Données\\") << true;
+    QTest::newRow("Cyrillic") << QStringLiteral("C:\\Documents\\Сигналы\\") << false;
+    QTest::newRow("CJK") << QStringLiteral("C:\\信号\\") << false;
+}
+
+// A folder in any script comes back whole at the next start; a file in the
+// code page is written, and read, as before.
+void TestConfig::codePage()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, fits);
+    const Latin1CodePage ansi;
+    const QByteArray saved = configContent(folder, QStringLiteral("+05"), ansi);
+    const QString text = "Path=" + folder + "\r\nTimezone=GMT+05\r\n";
+    QCOMPARE(saved, fits ? text.toLatin1() : "\xEF\xBB\xBF" + text.toUtf8());
+    const auto exists = [&](const QString& dir) { return dir == folder; };
+    const LoadOutcome next = evaluateConfig(saved, exists, ansi);
+    QCOMPARE(next.folder, folder);
+    QVERIFY(next.message == LoadMessage::None);
+    // Linux's code page, UTF-8, holds every script: no mark.
+    QCOMPARE(configContent(folder, QStringLiteral("+05")), text.toUtf8());
 }
 
 void TestConfig::appPath()
