@@ -100,6 +100,10 @@ browse-separator#config/settings.cpp#s/BoxPath->setText\(config::appPathFor\(fol
 config-utf8-write#config/configfile.cpp#s/return kByteOrderMark \+ text\.toUtf8\(\);/return text.toLocal8Bit();/#Config.dat beyond the code page is written in UTF-8 after its mark
 config-utf8-read#config/configfile.cpp#s/bytes\.startsWith\(kByteOrderMark\)/false/#Config.dat that starts with the mark is read as UTF-8
 config-ansi#config/configfile.cpp#s/if \(auto bytes = codePage\.encode\(text\)\)/if (auto bytes = std::optional<QByteArray>())/#Config.dat that fits the code page is written in it, as before
+close-to-install#packaging/windows/installer.nsi.in#s/  Call CloseRunning\n//#an install over a running program closes it first and replaces it
+close-to-uninstall#packaging/windows/installer.nsi.in#s/  Call un\.CloseRunning\n//#an uninstall closes the running program first and removes it
+install-folder-kept#packaging/windows/installer.nsi.in#s/!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_KEY/!define NO_INSTDIR_REGISTRY_KEY/#a reinstall goes into the folder of the install it finds
+per-user#packaging/windows/installer.nsi.in#s/!define MULTIUSER_INSTALLMODE_COMMANDLINE\n//#\/CurrentUser installs for the user alone
 start-folder#packaging/windows/installer.nsi.in#s/StrCpy \$OUTDIR "%USERPROFILE%"//#the Start-menu shortcut starts the program in the profile folder
 EOF
 )

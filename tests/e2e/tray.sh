@@ -10,8 +10,9 @@
 #         positions and a start in the same folder bring it back; a start in
 #         another folder, or after a crash, opens a window of its own.
 # wine:   <client> is the Windows installer, under Wine with trayer: install, first start, a wrong
-#         password, exports, the icon as for xembed, Manual Update, alarm, a second start, texts,
-#         Exit, uninstall.
+#         password, exports, the icon as for xembed, Manual Update, alarm, a second start, texts
+#         (also beside another active window), Exit, an install and an uninstall over the running
+#         program, a reinstall into the folder it found, an install for the current user.
 # On both Linux trays the window comes back when the tray is killed, and hides
 # again into the tray started anew.
 set -euo pipefail
@@ -283,12 +284,51 @@ if [ "$kind" = wine ]; then
   wait_for 5 grep -qF 'SoundName=L"C:\\Program Files\\Kelvo-Rozevid\\Alarm.wav"' "$work/run/client.log" &&
     grep -q "PlaySound.*fdwSound=00020003" "$work/run/client.log" || fail "no alarm sound"
   import -window "$win" "$artifacts/main-panel.png"
-  /usr/bin/python3 "$here/textfit.py" "$artifacts/main-panel.png" "$(reply)" +12 "C:\\users\\$(id -un)\\" || fail "see above"
+  fits() { /usr/bin/python3 "$here/textfit.py" "$artifacts/$1.png" "$(reply)" +0 "C:\\users\\$(id -un)\\"; }
+  fits main-panel || fail "see above"
+  # Beside another active window (Wine's notepad) the labels read as before.
+  wine notepad &
+  notepad=$!
+  started $notepad
+  other=$(timeout 10 xdotool search --sync --onlyvisible --name Notepad | head -1) || fail "no other window"
+  xdotool windowmove --sync "$other" 700 600
+  sleep 0.5
+  import -window "$win" "$artifacts/main-panel-inactive.png"
+  kill $notepad
+  fits main-panel-inactive || fail "not as readable with another window active: see above"
   xdotool mousemove --window "$win" 540 168 click 1
   timeout 20 wineserver -w || fail "Exit did not end the program"
-  wine "$installed/Uninstall.exe" /S && timeout 20 wineserver -w
+  start_menu() { # a start from the Start menu; sets win
+    wine start 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Kelvo-Rozevid.lnk'
+    win=$(timeout 30 xdotool search --sync --onlyvisible --name "$title" | head -1) || fail "the program did not start"
+  }
+  gone() { ! xwininfo -id "$win" &>/dev/null; }
+  # An install over the running program closes it and puts the new program in place.
+  start_menu
+  touch -d 2001-01-01 "$installed/kelvo-rozevid.exe"
+  wine "$client" /S || fail "the installer failed over a running program"
+  wait_for 5 gone || fail "the installer left the program running"
+  [ "$(stat -c %Y "$installed/kelvo-rozevid.exe")" != "$(date -d 2001-01-01 +%s)" ] ||
+    fail "the installer did not replace the running program"
+  # An uninstall while it runs closes it too.
+  start_menu
+  wine "$installed/Uninstall.exe" /S && timeout 20 wineserver -w || fail "the uninstaller did not end"
+  gone || fail "the uninstaller left the program running"
   [ ! -e "$installed" ] && [ ! -e "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kelvo-Rozevid.lnk" ] &&
     ! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "not uninstalled"
   [ -s Config.dat ] && [ -s Kelvo-Daily.csv ] || fail "the uninstaller removed the user's files"
+  # A reinstall goes into the folder of the install it finds.
+  wine "$client" /S '/D=C:\Tools\Kelvo' && wine "$client" /S || fail "the installer failed"
+  [ -e "$WINEPREFIX/drive_c/Tools/Kelvo/kelvo-rozevid.exe" ] && [ ! -e "$installed" ] ||
+    fail "a reinstall did not keep the install's folder"
+  wine 'C:\Tools\Kelvo\Uninstall.exe' /S && timeout 20 wineserver -w || fail "the uninstaller did not end"
+  # An install for the user alone: the user's programs folder, Start menu and registry.
+  wine "$client" /S /CurrentUser || fail "the installer failed for the current user"
+  own="$WINEPREFIX/drive_c/users/$(id -un)/AppData"
+  ls "$own/Local/Programs/Kelvo-Rozevid/kelvo-rozevid.exe" "$own/Roaming/Microsoft/Windows/Start Menu/Programs/Kelvo-Rozevid.lnk" >/dev/null &&
+    uninstall=$(wine reg query "HKCU\\${uninstall_key#*\\}" /v QuietUninstallString | tr -d '\r' | sed -n 's/.*REG_SZ *//p') &&
+    ! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "not installed for the current user alone"
+  eval "wine $uninstall" && timeout 20 wineserver -w || fail "the uninstaller did not end"
+  [ ! -e "$own/Local/Programs/Kelvo-Rozevid" ] || fail "not uninstalled for the current user"
 fi
 echo "tray $kind: checked"
