@@ -1,6 +1,7 @@
 #include "config/configfile.h"
 
 #include "platform/filespace.h"
+#include "platform/portable.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,8 +12,9 @@ namespace kelvo::config {
 QString defaultExportFolder()
 {
     // Not a drive's root: a user who is not an administrator may not create
-    // files there.
-    QString home = QDir::toNativeSeparators(QDir::homePath());
+    // files there. A portable copy started in its own folder keeps its files
+    // with it.
+    QString home = QDir::toNativeSeparators(portableFolder().value_or(QDir::homePath()));
     if (!home.endsWith(QDir::separator()))
         home += QDir::separator();
     return home;

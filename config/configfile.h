@@ -21,7 +21,8 @@ inline constexpr char kFileName[] = "Config.dat";
 inline constexpr char kTitlePrefix[] = "Kelvo-Rozevid - ";
 
 // The folder files go to when nothing else is known: the user's home folder
-// followed by the native separator.
+// (a portable copy's own folder, when it is started there) followed by the
+// native separator.
 QString defaultExportFolder();
 
 // The start folder followed by the native separator, which a root folder

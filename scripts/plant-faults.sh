@@ -87,7 +87,7 @@ deb-ldconfig#platform/CMakeLists.txt#s/lib\/\$\{CMAKE_LIBRARY_ARCHITECTURE\}\/ke
 deb-twice#packaging/CMakeLists.txt#s/"gstreamer1\.0-plugins-base,/"libqt6gui6, gstreamer1.0-plugins-base,/#Depends names each package once#package
 deb-tls#packaging/CMakeLists.txt#s/string\(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ca-certificates"\)//#a package for an https service depends on ca-certificates#package
 renamed-over#config/configfile.cpp#s/return FileExists\(path\) && !overwriteInPlace\(path, bytes\) \? std::nullopt\s*: std::optional\(reason\);/return reason;/#a file that may not be renamed over is rewritten in place
-home-folder#config/configfile.cpp#s/QString home = QDir::toNativeSeparators\(QDir::homePath\(\)\);/QString home = QDir::homePath();/#the default export folder is the home folder, with the native separator
+home-folder#config/configfile.cpp#s/QString home = QDir::toNativeSeparators\(portableFolder\(\)\.value_or\(QDir::homePath\(\)\)\);/QString home = portableFolder().value_or(QDir::homePath());/#the default export folder is the home folder, with the native separator
 icon-double-click#platform/trayicon.cpp#s/reason == QSystemTrayIcon::DoubleClick && m_onRestore/reason != QSystemTrayIcon::Context \&\& m_onRestore/#only a double click on Qt's icon (XEmbed, Windows) brings the window back
 win-sound-async#platform/sound_win.cpp#s/SND_ASYNC \| SND_FILENAME/SND_SYNC | SND_FILENAME/#the alarm sound plays without holding up the window
 win-sound-installed#platform/sound_win.cpp#s/QStringLiteral\("\/Alarm\.wav"\)/QStringLiteral("\/share\/Alarm.wav")/#on Windows the installed alarm sound lies beside the program
@@ -104,6 +104,7 @@ close-to-install#packaging/windows/installer.nsi.in#s/  Call CloseRunning\n//#an
 close-to-uninstall#packaging/windows/installer.nsi.in#s/  Call un\.CloseRunning\n//#an uninstall closes the running program first and removes it
 install-folder-kept#packaging/windows/installer.nsi.in#s/!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_KEY/!define NO_INSTDIR_REGISTRY_KEY/#a reinstall goes into the folder of the install it finds
 per-user#packaging/windows/installer.nsi.in#s/!define MULTIUSER_INSTALLMODE_COMMANDLINE\n//#\/CurrentUser installs for the user alone
+portable#platform/qt/portable.cpp#s/return own;/return std::nullopt;/#a portable copy started in its own folder exports there by default
 start-folder#packaging/windows/installer.nsi.in#s/StrCpy \$OUTDIR "%USERPROFILE%"//#the Start-menu shortcut starts the program in the profile folder
 EOF
 )
