@@ -103,7 +103,7 @@ config-ansi#config/configfile.cpp#s/if \(auto bytes = codePage\.encode\(text\)\)
 close-to-install#packaging/windows/installer.nsi.in#s/  Call CloseRunning\n//#an install over a running program closes it first and replaces it
 close-to-uninstall#packaging/windows/installer.nsi.in#s/  Call un\.CloseRunning\n//#an uninstall closes the running program first and removes it
 install-folder-kept#packaging/windows/installer.nsi.in#s/!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_KEY/!define NO_INSTDIR_REGISTRY_KEY/#a reinstall goes into the folder of the install it finds
-per-user#packaging/windows/installer.nsi.in#s/!define MULTIUSER_INSTALLMODE_COMMANDLINE\n//#\/CurrentUser installs for the user alone
+per-user#packaging/windows/installer.nsi.in#s/!define MULTIUSER_INSTALLMODE_COMMANDLINE\n//#/CurrentUser installs for the user alone
 portable#platform/qt/portable.cpp#s/return own;/return std::nullopt;/#a portable copy started in its own folder exports there by default
 start-folder#packaging/windows/installer.nsi.in#s/StrCpy \$OUTDIR "%USERPROFILE%"//#the Start-menu shortcut starts the program in the profile folder
 EOF
