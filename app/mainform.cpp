@@ -186,15 +186,20 @@ MainForm::~MainForm()
 
 void MainForm::createControls()
 {
-    const QPalette::ColorRole labelText = QPalette::HighlightedText;
+    // The labels' light text and the check boxes' dark ground, the same in
+    // every colour group: not active is the window's usual state beside the
+    // trading platform, and Windows' style turns the inactive highlighted text
+    // black and the inactive highlight grey.
+    QPalette steady = palette();
+    for (const QPalette::ColorRole role : {QPalette::HighlightedText, QPalette::Highlight})
+        steady.setColor(role, steady.color(QPalette::Active, role));
+    steady.setColor(QPalette::WindowText,
+                    steady.color(QPalette::Active, QPalette::HighlightedText));
     auto label = [&](const QString& caption, int l, int t, int w, int h) {
         auto* lab = new QLabel(caption, this);
         lab->setFont(labelFont());
         lab->setAutoFillBackground(false);
-        lab->setForegroundRole(labelText);
-        QPalette pal = lab->palette();
-        pal.setColor(QPalette::WindowText, pal.color(labelText));
-        lab->setPalette(pal);
+        lab->setPalette(steady);
         placeTwips(lab, l, t, w, h);
         return lab;
     };
@@ -214,6 +219,7 @@ void MainForm::createControls()
         box->setChecked(true);
         box->setAutoFillBackground(true);
         box->setBackgroundRole(QPalette::Highlight);
+        box->setPalette(steady);
         placeTwips(box, l, t, 255, 255);
         return box;
     };
@@ -418,6 +424,11 @@ void MainForm::Form_Load()
     if (outcome.zoneEntry) {
         selectTimeZone(*outcome.zoneEntry);
         OldGMT = gmtText();
+    } else {
+        // Nothing chosen yet: the list shows the zone the times are shown in.
+        ListBoxGMT->scrollToItem(
+            ListBoxGMT->item(timeZoneEntries().indexOf(config::zoneEntryToSave({}))),
+            QAbstractItemView::PositionAtTop);
     }
     if (outcome.rewrite) {
         const auto failure = writeFileAtomically(path, outcome.content);

@@ -2,6 +2,7 @@
 
 #include "platform/filesave.h"
 #include "platform/linkowner.h"
+#include "platform/portable.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,8 +12,9 @@ namespace kelvo::config {
 QString defaultExportFolder()
 {
     // Not a drive's root: a user who is not an administrator may not create
-    // files there.
-    QString home = QDir::toNativeSeparators(QDir::homePath());
+    // files there. A portable copy started in its own folder keeps its files
+    // with it.
+    QString home = QDir::toNativeSeparators(portableFolder().value_or(QDir::homePath()));
     if (!home.endsWith(QDir::separator()))
         home += QDir::separator();
     return home;
@@ -39,9 +41,17 @@ std::optional<QByteArray> readConfigFile(const QString& path)
     return bytes.size() > kMaxBytes ? QByteArray() : bytes;
 }
 
-ConfigLines readConfigLines(const QByteArray& bytes)
+namespace {
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+} // namespace
+
+ConfigLines readConfigLines(const QByteArray& bytes, const CodePage& codePage)
 {
-    const QString text = QString::fromLocal8Bit(bytes);
+    const QString text = bytes.startsWith(kByteOrderMark)
+                             ? QString::fromUtf8(bytes.sliced(qstrlen(kByteOrderMark)))
+                             : codePage.decode(bytes);
     QString lines[2];
     qsizetype at = 0;
     for (QString& line : lines) {
@@ -100,16 +110,19 @@ QString zoneLine(const QString& zoneEntry)
     return QStringLiteral("Timezone=GMT") + zoneEntry;
 }
 
-QByteArray fileOf(const QString& firstLine, const QString& secondLine)
+QByteArray fileOf(const QString& firstLine, const QString& secondLine, const CodePage& codePage)
 {
-    return (firstLine + QStringLiteral("\r\n") + secondLine + QStringLiteral("\r\n")).toLocal8Bit();
+    const QString text = firstLine + QStringLiteral("\r\n") + secondLine + QStringLiteral("\r\n");
+    if (auto bytes = codePage.encode(text))
+        return *bytes;
+    return kByteOrderMark + text.toUtf8();
 }
 
 } // namespace
 
-QByteArray configContent(const QString& folder, const QString& zoneEntry)
+QByteArray configContent(const QString& folder, const QString& zoneEntry, const CodePage& codePage)
 {
-    return fileOf(pathLine(folder), zoneLine(zoneEntry));
+    return fileOf(pathLine(folder), zoneLine(zoneEntry), codePage);
 }
 
 QByteArray defaultConfigContent()
@@ -123,16 +136,17 @@ QString zoneEntryToSave(const QString& selected)
 }
 
 LoadOutcome evaluateConfig(const std::optional<QByteArray>& contents,
-                           const std::function<bool(const QString&)>& dirExists)
+                           const std::function<bool(const QString&)>& dirExists,
+                           const CodePage& codePage)
 {
     LoadOutcome outcome;
     if (!contents) {
         outcome.rewrite = true;
-        outcome.content = defaultConfigContent();
+        outcome.content = configContent(defaultExportFolder(), kZeroZone, codePage);
         outcome.message = LoadMessage::Missing;
         return outcome;
     }
-    const ConfigLines lines = readConfigLines(*contents);
+    const ConfigLines lines = readConfigLines(*contents, codePage);
     bool fileFaulty = false;
     bool folderFaulty = false;
 
@@ -155,7 +169,7 @@ LoadOutcome evaluateConfig(const std::optional<QByteArray>& contents,
         outcome.rewrite = true;
         outcome.content =
             fileOf(outcome.folder.isEmpty() ? pathLine(defaultExportFolder()) : lines.path,
-                   outcome.zoneEntry ? lines.zone : zoneLine(kZeroZone));
+                   outcome.zoneEntry ? lines.zone : zoneLine(kZeroZone), codePage);
         outcome.message = folderFaulty ? LoadMessage::Address : LoadMessage::Corrupted;
     }
     return outcome;

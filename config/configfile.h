@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/codepage.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -8,13 +10,19 @@
 // Config.dat: two lines, "Path=<export folder>" and "Timezone=GMT<entry>",
 // each ended by CR LF. Reading, checking and writing it are plain functions;
 // the window decides what to show.
+//
+// Its text is in the system's code page, as other software reads it; a text
+// that does not fit there (a folder named in another script) is written in
+// UTF-8 after a byte-order mark instead, and a file that starts with the mark
+// is read as UTF-8.
 namespace kelvo::config {
 
 inline constexpr char kFileName[] = "Config.dat";
 inline constexpr char kTitlePrefix[] = "Kelvo-Rozevid - ";
 
 // The folder files go to when nothing else is known: the user's home folder
-// followed by the native separator.
+// (a portable copy's own folder, when it is started there) followed by the
+// native separator.
 QString defaultExportFolder();
 
 // The start folder followed by the native separator, which a root folder
@@ -27,7 +35,7 @@ struct ConfigLines {
     QString path;
     QString zone;
 };
-ConfigLines readConfigLines(const QByteArray& bytes);
+ConfigLines readConfigLines(const QByteArray& bytes, const CodePage& codePage = localCodePage());
 
 // The folder of a well-formed path line: "Path=" then a non-empty text up to
 // a second "=", if any.
@@ -39,7 +47,8 @@ std::optional<QString> parsePathLine(const QString& line);
 std::optional<QString> parseZoneLine(const QString& line);
 
 // The file's bytes for a folder and a zone entry.
-QByteArray configContent(const QString& folder, const QString& zoneEntry);
+QByteArray configContent(const QString& folder, const QString& zoneEntry,
+                         const CodePage& codePage = localCodePage());
 QByteArray defaultConfigContent();
 
 // The zone entry a save writes: the one selected, or with none selected the
@@ -71,7 +80,8 @@ std::optional<QByteArray> readConfigFile(const QString& path);
 // contents is std::nullopt when the file does not exist. An unreadable file
 // comes in as empty contents.
 LoadOutcome evaluateConfig(const std::optional<QByteArray>& contents,
-                           const std::function<bool(const QString&)>& dirExists);
+                           const std::function<bool(const QString&)>& dirExists,
+                           const CodePage& codePage = localCodePage());
 
 struct Message {
     QString title;

@@ -31,11 +31,9 @@ void MainForm::BoxPath_KeyPress()
 
 void MainForm::ButBrowse_Click()
 {
-    const QString fileName = m_platform.fileDialog->chooseFile(this);
-    if (fileName.isEmpty())
-        return;
-    const qsizetype cut = fileName.lastIndexOf(QDir::separator());
-    BoxPath->setText(cut < 0 ? QString() : fileName.left(cut + 1));
+    const QString folder = m_platform.fileDialog->chooseFolder(this);
+    if (!folder.isEmpty())
+        BoxPath->setText(config::appPathFor(folder));
 }
 
 void MainForm::ButSavePath_Click()

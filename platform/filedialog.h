@@ -1,26 +1,23 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 class QWidget;
 
 namespace kelvo {
 
-// The standard dialog for picking a file. chooseFile() returns the full path
-// of the chosen file; when the user cancels it returns the previous choice
-// again (empty at the first use), as the "Browse" button expects.
+// The platform's own dialog for picking a folder, an empty one too.
+// chooseFolder() returns the chosen folder's path with native separators;
+// when the user cancels it returns the previous choice again (empty at the
+// first use), as the "Browse" button expects.
 class FileDialog {
 public:
     virtual ~FileDialog() = default;
-    virtual QString chooseFile(QWidget* parent) = 0;
+    virtual QString chooseFolder(QWidget* parent) = 0;
 };
 
-class QtFileDialog final : public FileDialog {
-public:
-    QString chooseFile(QWidget* parent) override;
-
-private:
-    QString m_lastChoice;
-};
+// The desktop's own.
+std::shared_ptr<FileDialog> desktopFileDialog();
 
 } // namespace kelvo

@@ -87,12 +87,24 @@ deb-ldconfig#platform/modules/sources.cmake#s/lib\/\$\{CMAKE_LIBRARY_ARCHITECTUR
 deb-twice#packaging/CMakeLists.txt#s/"gstreamer1\.0-plugins-base,/"libqt6gui6, gstreamer1.0-plugins-base,/#Depends names each package once#package
 deb-tls#packaging/CMakeLists.txt#s/string\(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ca-certificates"\)//#a package for an https service depends on ca-certificates#package
 renamed-over#platform/qt/filesave.cpp#s/return FileExists\(path\) && !overwriteInPlace\(path, bytes\) \? std::nullopt\s*: std::optional\(reason\);/return reason;/#a file that may not be renamed over is rewritten in place
-home-folder#config/configfile.cpp#s/QString home = QDir::toNativeSeparators\(QDir::homePath\(\)\);/QString home = QDir::homePath();/#the default export folder is the home folder, with the native separator
+home-folder#config/configfile.cpp#s/QString home = QDir::toNativeSeparators\(portableFolder\(\)\.value_or\(QDir::homePath\(\)\)\);/QString home = portableFolder().value_or(QDir::homePath());/#the default export folder is the home folder, with the native separator
 icon-double-click#platform/qt/trayicon.cpp#s/reason == QSystemTrayIcon::DoubleClick && m_onRestore/reason != QSystemTrayIcon::Context \&\& m_onRestore/#only a double click on Qt's icon (XEmbed, Windows) brings the window back
 win-sound-async#platform/windows/sound.cpp#s/SND_ASYNC \| SND_FILENAME/SND_SYNC | SND_FILENAME/#the alarm sound plays without holding up the window
 win-sound-installed#platform/windows/sound.cpp#s/QStringLiteral\("\/Alarm\.wav"\)/QStringLiteral("\/share\/Alarm.wav")/#on Windows the installed alarm sound lies beside the program
 label-faces#platform/windows/fontfaces.cpp#s/\{QStringLiteral\("Comic Sans MS"\), QStringLiteral\("Comic Neue"\)\};/{QStringLiteral("Comic Sans MS")};/#without Comic Sans MS the labels fall back to Comic Neue
 zone-list-fits#app/mainform.cpp#s/ListBoxGMT->verticalScrollBar\(\)->setStyle\(ListBoxGMT->style\(\)\);//#every time-zone entry shows whole beside the list's scroll bar
+steady-labels#app/mainform.cpp#s/steady\.setColor\(QPalette::WindowText,/steady.setColor(QPalette::Active, QPalette::WindowText,/#labels read the same when the window is not active
+steady-boxes#app/mainform.cpp#s/steady\.setColor\(role, steady\.color\(QPalette::Active, role\)\);/steady.setColor(QPalette::Active, role, steady.color(QPalette::Active, role));/#check boxes read the same when the window is not active
+zone-in-use-shown#app/mainform.cpp#s/ListBoxGMT->item\(timeZoneEntries\(\)\.indexOf\(config::zoneEntryToSave\(\{\}\)\)\)/ListBoxGMT->item(0)/#before a zone is chosen the list shows the zone in use
+browse-separator#config/settings.cpp#s/BoxPath->setText\(config::appPathFor\(folder\)\);/BoxPath->setText(folder);/#the folder Browse picks ends with the separator
+config-utf8-write#config/configfile.cpp#s/return kByteOrderMark \+ text\.toUtf8\(\);/return text.toLocal8Bit();/#Config.dat beyond the code page is written in UTF-8 after its mark
+config-utf8-read#config/configfile.cpp#s/bytes\.startsWith\(kByteOrderMark\)/false/#Config.dat that starts with the mark is read as UTF-8
+config-ansi#config/configfile.cpp#s/if \(auto bytes = codePage\.encode\(text\)\)/if (auto bytes = std::optional<QByteArray>())/#Config.dat that fits the code page is written in it, as before
+close-to-install#packaging/windows/installer.nsi.in#s/  Call CloseRunning\n//#an install over a running program closes it first and replaces it
+close-to-uninstall#packaging/windows/installer.nsi.in#s/  Call un\.CloseRunning\n//#an uninstall closes the running program first and removes it
+install-folder-kept#packaging/windows/installer.nsi.in#s/!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_KEY/!define NO_INSTDIR_REGISTRY_KEY/#a reinstall goes into the folder of the install it finds
+per-user#packaging/windows/installer.nsi.in#s/!define MULTIUSER_INSTALLMODE_COMMANDLINE\n//#/CurrentUser installs for the user alone
+portable#platform/qt/portable.cpp#s/return own;/return std::nullopt;/#a portable copy started in its own folder exports there by default
 start-folder#packaging/windows/installer.nsi.in#s/StrCpy \$OUTDIR "%USERPROFILE%"//#the Start-menu shortcut starts the program in the profile folder
 kept-secret#service/keptlogin.cpp#s/lines\.size\(\) != 3/lines.size() < 3/#a kept secret is a login only when it is exactly three lines
 refused-kept#service/keptlogin.cpp#s/return Next::AskUser;/return Next::TryAgain;/#a refused kept login is not sent again

@@ -4,12 +4,27 @@
 
 namespace kelvo {
 
-QString QtFileDialog::chooseFile(QWidget* parent)
+namespace {
+
+class QtFileDialog final : public FileDialog {
+public:
+    QString chooseFolder(QWidget* parent) override
+    {
+        const QString chosen = QFileDialog::getExistingDirectory(parent, QString(), m_lastChoice);
+        if (!chosen.isEmpty())
+            m_lastChoice = QDir::toNativeSeparators(chosen);
+        return m_lastChoice;
+    }
+
+private:
+    QString m_lastChoice;
+};
+
+} // namespace
+
+std::shared_ptr<FileDialog> desktopFileDialog()
 {
-    const QString chosen = QFileDialog::getOpenFileName(parent, QString(), m_lastChoice);
-    if (!chosen.isEmpty())
-        m_lastChoice = QDir::toNativeSeparators(chosen);
-    return m_lastChoice;
+    return std::make_shared<QtFileDialog>();
 }
 
 } // namespace kelvo

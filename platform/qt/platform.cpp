@@ -8,7 +8,7 @@ Platform qtPlatform()
     p.messageBox = desktopMessageBox();
     p.beep = desktopBeep();
     p.clock = systemClock();
-    p.fileDialog = std::make_shared<QtFileDialog>();
+    p.fileDialog = desktopFileDialog();
     p.trayIcon = desktopTrayIcon();
     p.sound = desktopSoundPlayer();
     p.makeTimer = [](QObject* parent) { return makeQtTimer(parent); };

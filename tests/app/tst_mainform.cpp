@@ -12,6 +12,7 @@
 #include "testserver.h"
 #include "testsupport.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -27,6 +28,7 @@ class TestMainForm : public QObject {
 private slots:
     void initTestCase();
     void login();
+    void steadyWhenInactive();
     void firstSave();
     void signalsToGridAndFiles();
     void hiddenAndBack();
@@ -55,6 +57,10 @@ private:
 
 void TestMainForm::initTestCase()
 {
+    QPalette inactiveDiffers = QApplication::palette(); // as Windows' style has it
+    inactiveDiffers.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::black);
+    inactiveDiffers.setColor(QPalette::Inactive, QPalette::Highlight, Qt::lightGray);
+    QApplication::setPalette(inactiveDiffers);
     QVERIFY(service.start());
     f = std::make_unique<test::FormFixture>(service.url(),
                                             TransferLimits{.timeoutMs = 1000, .deadlineMs = 1000});
@@ -92,20 +98,54 @@ void TestMainForm::login()
     QVERIFY(form.BoxPassword->text().isEmpty());
 }
 
-// A first save with no zone chosen saves, and chooses, the +0 whose times the
-// window shows: the next start reads the file back whole.
+// The labels, the clock and the check boxes read the same with another window
+// active, beside the trading platform, as with this one; before a zone is
+// chosen the list shows the one in use, none selected.
+void TestMainForm::steadyWhenInactive()
+{
+    MainForm& form = *f->form;
+    const auto steady = [&] {
+        QList<QImage> shots{form.CheckSound->grab().toImage()};
+        for (QLabel* label : form.findChildren<QLabel*>())
+            shots.append(label->grab().toImage());
+        return shots;
+    };
+    form.LabTime->setText(QStringLiteral("09:00:00"));
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    const QList<QImage> active = steady();
+    QWidget platform;
+    platform.show();
+    platform.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&platform) && !form.isActiveWindow());
+    QVERIFY(steady() == active);
+
+    QCOMPARE(form.ListBoxGMT->indexAt({1, 1}).data().toString(), QStringLiteral("+0"));
+    QVERIFY(form.gmtText().isEmpty());
+}
+
+// Browse picks a folder, an empty new one, ended by the separator; a cancelled
+// first pick changes nothing. A first save with no zone chosen saves, and
+// chooses, the +0 whose times the window shows: the next start reads the file
+// back whole.
 void TestMainForm::firstSave()
 {
     MainForm& form = *f->form;
-    QDir().mkpath(f->path(QStringLiteral("export")));
-    form.BoxPath->setText(f->path(QStringLiteral("export")));
+    const QString exportFolder = f->path(QStringLiteral("export/"));
+    QDir().mkpath(exportFolder);
+    const QString before = form.BoxPath->text();
+    form.ButBrowse->click();
+    QCOMPARE(form.BoxPath->text(), before);
+    f->fileDialog->chosen = QDir::toNativeSeparators(f->path(QStringLiteral("export")));
+    form.ButBrowse->click();
+    QCOMPARE(form.BoxPath->text(), QDir::toNativeSeparators(exportFolder));
     QTest::keyClick(form.BoxPath, Qt::Key_Return);
     QCOMPARE(form.gmtText(), QStringLiteral("+0"));
     QFile config(f->path(QStringLiteral("Config.dat")));
     QVERIFY(config.open(QIODevice::ReadOnly));
     const auto reread = config::evaluateConfig(config.readAll(), DirExists);
     config.close();
-    QCOMPARE(reread.folder, f->path(QStringLiteral("export")));
+    QCOMPARE(reread.folder, exportFolder);
     QVERIFY(reread.message == config::LoadMessage::None);
 }
 
@@ -171,7 +211,7 @@ void TestMainForm::zoneStaysChosen()
     form.ButSavePath_Click();
     QFile config(f->path(QStringLiteral("Config.dat")));
     QVERIFY(config.open(QIODevice::ReadOnly));
-    QCOMPARE(config.readAll(), "Path=" + QFile::encodeName(f->path(QStringLiteral("export"))) +
+    QCOMPARE(config.readAll(), "Path=" + QFile::encodeName(f->path(QStringLiteral("export/"))) +
                                    "\r\nTimezone=GMT-03\r\n");
 }
 

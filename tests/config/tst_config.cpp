@@ -20,6 +20,8 @@ private slots:
     void appPath();
     void special_data();
     void special();
+    void codePage_data();
+    void codePage();
 };
 
 void TestConfig::load_data()
@@ -78,6 +80,42 @@ void TestConfig::load()
     if (outcome.rewrite)
         QVERIFY(evaluateConfig(outcome.content, [](const QString&) { return true; }).message ==
                 LoadMessage::None);
+}
+
+// A Windows ANSI code page, Western European, as a Linux test can have one.
+struct Latin1CodePage final : kelvo::CodePage {
+    std::optional<QByteArray> encode(const QString& text) const override
+    {
+        const QByteArray bytes = text.toLatin1(); // "?" for what has no place in it
+        return QString::fromLatin1(bytes) == text ? std::optional(bytes) : std::nullopt;
+    }
+    QString decode(const QByteArray& bytes) const override { return QString::fromLatin1(bytes); }
+};
+
+void TestConfig::codePage_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("fits"); // written in the code page, else in UTF-8 after its mark
+    QTest::newRow("Latin-1") << QStringLiteral("C:\\Données\\") << true;
+    QTest::newRow("Cyrillic") << QStringLiteral("C:\\Documents\\Сигналы\\") << false;
+    QTest::newRow("CJK") << QStringLiteral("C:\\信号\\") << false;
+}
+
+// A folder in any script comes back whole at the next start; a file in the
+// code page is written, and read, as before.
+void TestConfig::codePage()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, fits);
+    const Latin1CodePage ansi;
+    const QByteArray saved = configContent(folder, QStringLiteral("+05"), ansi);
+    const QString text = "Path=" + folder + "\r\nTimezone=GMT+05\r\n";
+    QCOMPARE(saved, fits ? text.toLatin1() : "\xEF\xBB\xBF" + text.toUtf8());
+    const LoadOutcome next = evaluateConfig(
+        saved, [&](const QString& d) { return d == folder; }, ansi);
+    QCOMPARE(next.folder, folder);
+    QVERIFY(next.message == LoadMessage::None);
+    QCOMPARE(configContent(folder, QStringLiteral("+05")), text.toUtf8()); // Linux's: UTF-8
 }
 
 void TestConfig::appPath()

@@ -10,8 +10,10 @@
 #         positions and a start in the same folder bring it back; a start in
 #         another folder, or after a crash, opens a window of its own.
 # wine:   <client> is the Windows installer, under Wine with trayer: install, first start, a wrong
-#         password, exports, the icon as for xembed, Manual Update, alarm, a second start, texts,
-#         Exit, uninstall.
+#         password, exports, the icon as for xembed, Manual Update, alarm, a second start, texts
+#         (also beside another active window), "Auto Start" (the Run value, the credential, a start
+#         in the system folder that logs in by itself), Exit, an install and an uninstall over the running
+#         program, a reinstall into the folder it found, an install for the current user.
 # unattended: openbox and trayer; "Auto Start" with no password store on the bus (a message,
 #         nothing kept), then with gnome-keyring's Secret Service (the item, the XDG entry, no
 #         encoded password in a plain file); started as systemd's xdg-autostart generator makes
@@ -418,7 +420,16 @@ if [ "$kind" = wine ]; then
   wait_for 5 grep -qF 'SoundName=L"C:\\Program Files\\Kelvo-Rozevid\\Alarm.wav"' "$work/run/client.log" &&
     grep -q "PlaySound.*fdwSound=00020003" "$work/run/client.log" || fail "no alarm sound"
   import -window "$win" "$artifacts/main-panel.png"
-  /usr/bin/python3 "$here/textfit.py" "$artifacts/main-panel.png" "$(reply)" +12 "C:\\users\\$(id -un)\\" || fail "see above"
+  fits() { /usr/bin/python3 "$here/textfit.py" "$artifacts/$1.png" "$(reply)" +0 "C:\\users\\$(id -un)\\"; }
+  fits main-panel || fail "see above"
+  # Beside another active window (Wine's notepad) the labels read as before.
+  wine notepad & notepad=$!
+  other=$(timeout 10 xdotool search --sync --onlyvisible --name Notepad | head -1) || fail "no other window"
+  timeout 10 xdotool windowmove --sync "$other" 700 600 || fail "the other window did not move"
+  sleep 0.5
+  import -window "$win" "$artifacts/main-panel-inactive.png"
+  kill $notepad
+  fits main-panel-inactive || fail "not as readable with another window active: see above"
   # Auto Start: a Run value that names the start folder, and the login in the Credential Manager;
   # started as Windows starts it, in its system folder, it logs in by itself; unchecked, both go.
   run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
@@ -441,9 +452,60 @@ if [ "$kind" = wine ]; then
   ! wine reg query "$creds" /s 2>/dev/null | grep -qF "Kelvo-Rozevid:" || fail "the credential stayed"
   xdotool mousemove --window "$win" 540 168 click 1
   timeout 20 wineserver -w || fail "Exit did not end the program"
-  wine "$installed/Uninstall.exe" /S && timeout 20 wineserver -w
+  start_menu() { # a start from the Start menu; sets win
+    wine start 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Kelvo-Rozevid.lnk'
+    win=$(timeout 30 xdotool search --sync --onlyvisible --name "$title" | head -1) || fail "the program did not start"
+  }
+  gone() { ! xwininfo -id "$win" &>/dev/null; }
+  # An install over the running program closes it and puts the new program in place.
+  start_menu
+  touch -d 2001-01-01 "$installed/kelvo-rozevid.exe"
+  wine "$client" /S || fail "the installer failed over a running program"
+  wait_for 5 gone || fail "the installer left the program running"
+  [ "$(date -r "$installed/kelvo-rozevid.exe" +%Y)" != 2001 ] || fail "the installer did not replace the running program"
+  # An uninstall while it runs closes it too.
+  start_menu
+  wine "$installed/Uninstall.exe" /S && timeout 20 wineserver -w || fail "the uninstaller did not end"
+  gone || fail "the uninstaller left the program running"
   [ ! -e "$installed" ] && [ ! -e "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kelvo-Rozevid.lnk" ] &&
     ! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "not uninstalled"
   [ -s Config.dat ] && [ -s Kelvo-Daily.csv ] || fail "the uninstaller removed the user's files"
+  # A reinstall goes into the folder of the install it finds.
+  wine "$client" /S '/D=C:\Tools\Kelvo' && wine "$client" /S || fail "the installer failed"
+  [ -e "$WINEPREFIX/drive_c/Tools/Kelvo/kelvo-rozevid.exe" ] && [ ! -e "$installed" ] || fail "a reinstall moved"
+  wine 'C:\Tools\Kelvo\Uninstall.exe' /S && timeout 20 wineserver -w || fail "the uninstaller did not end"
+  # An install for the user alone: the user's programs folder, Start menu and registry.
+  wine "$client" /S /CurrentUser || fail "the installer failed for the current user"
+  own="$WINEPREFIX/drive_c/users/$(id -un)/AppData"
+  ls "$own/Local/Programs/Kelvo-Rozevid/kelvo-rozevid.exe" "$own/Roaming/Microsoft/Windows/Start Menu/Programs/Kelvo-Rozevid.lnk" >/dev/null &&
+    uninstall=$(wine reg query "HKCU\\${uninstall_key#*\\}" /v QuietUninstallString | tr -d '\r' | sed -n 's/.*REG_SZ *//p') &&
+    ! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "not installed for the current user alone"
+  eval "wine $uninstall" && timeout 20 wineserver -w || fail "the uninstaller did not end"
+  [ ! -e "$own/Local/Programs/Kelvo-Rozevid" ] || fail "not uninstalled for the current user"
+  # The portable zip's program, started in its own folder, exports there.
+  portable="$WINEPREFIX/drive_c/Portable"
+  /usr/bin/python3 -m zipfile -e "${client%-setup.exe}-win64.zip" "$portable" && cd "$portable"
+  wine kelvo-rozevid.exe &>/dev/null &
+  box=$(timeout 30 xdotool search --sync --onlyvisible --name "Error while reading the config") || fail "no message"
+  timeout 10 xdotool windowfocus --sync "$box" key Return || fail "the message did not take the focus"
+  printf 'Path=C:\\Portable\\\r\nTimezone=GMT+0\r\n' | cmp - Config.dat || fail "the portable program does not export beside itself"
+  timeout 20 wine taskkill /im kelvo-rozevid.exe >/dev/null && timeout 20 wineserver -w || fail "the program did not close"
+  # A folder outside the ANSI code page comes back from Config.dat, and is
+  # saved again, in UTF-8 after its mark; the exports go there.
+  mkdir "$WINEPREFIX/drive_c/Сигналы"
+  printf '\xef\xbb\xbfPath=C:\\Сигналы\\\rTimezone=GMT+0\r' >Config.dat
+  wine kelvo-rozevid.exe &>/dev/null &
+  win=$(timeout 30 xdotool search --sync --onlyvisible --name "$title" | head -1) || fail "the portable program did not start"
+  timeout 10 xdotool windowraise "$win" windowfocus --sync "$win" || fail "the window did not take the focus"
+  sleep 0.5
+  xdotool type --delay 40 demo
+  xdotool key Tab type --delay 40 demo123
+  xdotool key Tab Down Down Down
+  xdotool mousemove --window "$win" 476 144 click 1
+  wait_for 30 test -s "$WINEPREFIX/drive_c/Сигналы/Kelvo-Daily.csv" || fail "no export into the folder in Cyrillic"
+  xdotool mousemove --window "$win" 380 18 click 1 key Return sleep 1
+  printf '\xef\xbb\xbfPath=C:\\Сигналы\\\r\nTimezone=GMT+0\r\n' | cmp - Config.dat ||
+    fail "the folder in Cyrillic was not saved as it was read"
+  ! xdotool search --onlyvisible --name "Kelvo-Rozevid - Error" >/dev/null || fail "a message about the folder in Cyrillic"
 fi
 echo "tray $kind: checked"

@@ -35,7 +35,8 @@ struct FakeClock final : Clock {
 };
 
 struct FakeFileDialog final : FileDialog {
-    QString chooseFile(QWidget*) override { return {}; }
+    QString chooseFolder(QWidget*) override { return chosen; }
+    QString chosen; // empty: cancelled at the first use
 };
 
 struct FakeTrayIcon final : TrayIcon {
@@ -124,8 +125,7 @@ struct FormFixture {
             return std::unique_ptr<PeriodicTimer>(timers.last());
         };
         const auto makeTransfer = [this, limits] { return makeQtTransfer(&network, limits); };
-        form = std::make_unique<MainForm>(Platform{messageBox, beep, clock,
-                                                   std::make_shared<FakeFileDialog>(), tray, sound,
+        form = std::make_unique<MainForm>(Platform{messageBox, beep, clock, fileDialog, tray, sound,
                                                    makeTimer, makeTransfer, store, autostart},
                                           serviceUrl);
     }
@@ -188,6 +188,7 @@ struct FormFixture {
     std::shared_ptr<FakeMessageBox> messageBox = std::make_shared<FakeMessageBox>();
     std::shared_ptr<FakeBeep> beep = std::make_shared<FakeBeep>();
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+    std::shared_ptr<FakeFileDialog> fileDialog = std::make_shared<FakeFileDialog>();
     std::shared_ptr<FakeTrayIcon> tray = std::make_shared<FakeTrayIcon>();
     std::shared_ptr<FakeSoundPlayer> sound = std::make_shared<FakeSoundPlayer>();
     std::shared_ptr<FakePasswordStore> store = std::make_shared<FakePasswordStore>();
