@@ -105,6 +105,7 @@ close-to-uninstall#packaging/windows/installer.nsi.in#s/  Call un\.CloseRunning\
 install-folder-kept#packaging/windows/installer.nsi.in#s/!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_KEY/!define NO_INSTDIR_REGISTRY_KEY/#a reinstall goes into the folder of the install it finds
 per-user#packaging/windows/installer.nsi.in#s/!define MULTIUSER_INSTALLMODE_COMMANDLINE\n//#/CurrentUser installs for the user alone
 portable#platform/qt/portable.cpp#s/return own;/return std::nullopt;/#a portable copy started in its own folder exports there by default
+relink-objects#packaging/windows/make-relink-zip.sh#s/cp "\$file" "\$work\/\$name\/\$copy"/true/#the relink zip holds every object the program links
 start-folder#packaging/windows/installer.nsi.in#s/StrCpy \$OUTDIR "%USERPROFILE%"//#the Start-menu shortcut starts the program in the profile folder
 kept-secret#service/keptlogin.cpp#s/lines\.size\(\) != 3/lines.size() < 3/#a kept secret is a login only when it is exactly three lines
 refused-kept#service/keptlogin.cpp#s/return Next::AskUser;/return Next::TryAgain;/#a refused kept login is not sent again
