@@ -6,8 +6,14 @@
 # that caused it is kept in build-fuzz/artifacts.
 #
 #   scripts/run-fuzzers.sh [seconds-per-target]     (default 60)
+#   scripts/run-fuzzers.sh --build-only              builds them, runs none
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build_only=""
+if [ "${1:-}" = --build-only ]; then
+  build_only=1
+  shift
+fi
 seconds=${1:-60}
 if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ]; then
   echo "usage: $0 [seconds-per-target]" >&2
@@ -20,9 +26,12 @@ targets=(fuzz_config fuzz_signals fuzz_timereply)
 build="$root/build-fuzz"
 artifacts="$build/artifacts"
 logs="$build/logs"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVO_FUZZ=ON -DKELVO_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target "${targets[@]}"
+[ -z "$build_only" ] || exit 0
 mkdir -p "$artifacts" "$logs"
 
 work=$(mktemp -d)

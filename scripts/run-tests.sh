@@ -4,7 +4,7 @@
 #      tests) through ctest;
 #   2. the same suite again, built with AddressSanitizer and
 #      UndefinedBehaviorSanitizer;
-#   3. each fuzzer for a minute;
+#   3. each fuzzer for a minute, beside the first suite;
 #   4. beside them, when a Qt for Windows is at hand, the Windows build and
 #      its tests under Wine.
 # Installs what it needs first. Runs from any folder.
@@ -13,15 +13,19 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
 logs=$(mktemp -d)
 windows_pid=""
-trap '[ -z "$windows_pid" ] || wait "$windows_pid" 2>/dev/null; rm -rf "$logs"' EXIT
+builds_pid=""
+trap '[ -z "$windows_pid" ] || wait "$windows_pid" 2>/dev/null; [ -z "$builds_pid" ] || wait "$builds_pid" 2>/dev/null; rm -rf "$logs"' EXIT
 
 "$root/scripts/install-deps.sh" --tests
 
+# Every build goes through ccache: a run from clean build folders compiles
+# only what changed since the machine's last run.
+launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 build_suite() { # build_suite <build-folder> <name> [cmake options...]
   local build=$1 name=$2
   shift 2
   echo "== $name: building in $build"
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
   cmake --build "$build" -j"$jobs"
 }
 test_suite() { # test_suite <build-folder> <name>
@@ -43,6 +47,23 @@ windows_tests() {
 }
 
 build_suite "$root/build-tests" plain -DKELVO_SANITIZE=OFF
+# The sanitizer suite and the fuzzers are built, and the fuzzers run, while
+# the plain suite runs, which spends most of its time waiting on displays,
+# the network and the fresh Debian's downloads. The fuzzers yield the
+# processor to the tests.
+build_rest() {
+  # The sanitizer suite is a unity build, which compiles in half the time,
+  # and leaves out the benchmark programs. (The plain suite builds each file
+  # alone, as the package is built: a unity build links differently, and the
+  # package test would rightly fail it.)
+  build_suite "$root/build-asan" sanitizers -DKELVO_SANITIZE=ON -DKELVO_BUILD_BENCH=OFF \
+    -DCMAKE_UNITY_BUILD=ON &&
+    "$root/scripts/run-fuzzers.sh" --build-only >/dev/null &&
+    echo "== fuzzers" &&
+    nice -n 19 "$root/scripts/run-fuzzers.sh" 60
+}
+build_rest >"$logs/builds.out" 2>&1 &
+builds_pid=$!
 if [ -n "${KELVO_QT_WINDOWS:-}" ] || [ -f "$root/../shared/qt-windows/qt6-mingw-6.4.2.tar.zst" ]; then
   echo "== windows: building and testing under Wine beside the Linux suites; its log comes last"
   windows_tests >"$logs/windows.out" 2>&1 &
@@ -54,19 +75,15 @@ else
 fi
 test_suite "$root/build-tests" plain
 
+builds_status=0
+wait "$builds_pid" || builds_status=$?
+builds_pid=""
+cat "$logs/builds.out"
+[ "$builds_status" -eq 0 ] || exit "$builds_status"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-# The sanitizer suite is a unity build, which compiles in half the time, and
-# leaves out the benchmark programs. (The plain suite builds each file alone,
-# as the package is built: a unity build links differently, and the package
-# test would rightly fail it.)
-build_suite "$root/build-asan" sanitizers -DKELVO_SANITIZE=ON -DKELVO_BUILD_BENCH=OFF \
-  -DCMAKE_UNITY_BUILD=ON
 test_suite "$root/build-asan" sanitizers
 unset ASAN_OPTIONS UBSAN_OPTIONS
-
-echo "== fuzzers"
-"$root/scripts/run-fuzzers.sh" 60
 
 if [ -n "$windows_pid" ]; then
   wait "$windows_pid" || true

@@ -58,6 +58,9 @@ wait_for() { # wait_for <seconds> <command...>
     sleep 0.2
   done
 }
+# The first shown window of that name. (A search with --sync dies on an X
+# error when a window goes away while it looks, as Wine's often do.)
+named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 | grep .; }
 
 cd "$work/run"
 
@@ -113,7 +116,7 @@ if [ "$kind" = wine ]; then
   cd "$WINEPREFIX/drive_c/users/$(id -un)"
   WINEDEBUG=trace+winmm wine start 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Kelvo-Rozevid.lnk' \
     >"$work/run/client.log" 2>&1
-  box=$(timeout 30 xdotool search --sync --onlyvisible --name "Error while reading the config") || fail "no message"
+  wait_for 30 eval 'box=$(named "Error while reading the config")' || fail "no message"
   xdotool windowfocus --sync "$box" key Return
   printf 'Path=C:\\users\\%s\\\r\nTimezone=GMT+0\r\n' "$(id -un)" | cmp - Config.dat || fail "no first Config.dat"
   win=$(timeout 30 xdotool search --sync --onlyvisible --name "$title" | head -1) || fail "the main window did not open"
@@ -340,7 +343,7 @@ unattended)
   kept() { wait_for 10 eval '[ "$(item)" = "$(printf "demo\n3\$med\n3")" ]'; }
   entries() { ls .config/autostart/ 2>/dev/null; }
   auto_start # with no password store on the bus
-  box=$(timeout 20 xdotool search --sync --onlyvisible --name "Kelvo-Rozevid - Auto Start") || fail "no message"
+  wait_for 20 eval 'box=$(named "Kelvo-Rozevid - Auto Start")' || fail "no message"
   xdotool windowfocus --sync "$box" key Return
   [ -z "$(entries)" ] || fail "an autostart entry with no store to keep the login"
   printf 'keyring password' | gnome-keyring-daemon --foreground --unlock --components=secrets >keyring.log 2>&1 &
@@ -486,7 +489,7 @@ if [ "$kind" = wine ]; then
   portable="$WINEPREFIX/drive_c/Portable"
   /usr/bin/python3 -m zipfile -e "${client%-setup.exe}-win64.zip" "$portable" && cd "$portable"
   wine kelvo-rozevid.exe &>/dev/null &
-  box=$(timeout 30 xdotool search --sync --onlyvisible --name "Error while reading the config") || fail "no message"
+  wait_for 30 eval 'box=$(named "Error while reading the config")' || fail "no message"
   timeout 10 xdotool windowfocus --sync "$box" key Return || fail "the message did not take the focus"
   printf 'Path=C:\\Portable\\\r\nTimezone=GMT+0\r\n' | cmp - Config.dat || fail "the portable program does not export beside itself"
   timeout 20 wine taskkill /im kelvo-rozevid.exe >/dev/null && timeout 20 wineserver -w || fail "the program did not close"
