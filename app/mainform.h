@@ -192,6 +192,8 @@ private:
     // Names the clock by its hour and minute.
     void nameClock();
     void Login_Finished(const ReplyText& reply, const QString& encodedPassword, bool kept);
+    // Sends a login, typed or kept; its answer goes to Login_Finished.
+    void sendLogin(const QString& user, const QString& encodedPassword, int system, bool kept);
     void showLoginError(const QString& text);
     void loadAutostart();
     void keptLoginRead(PasswordStore::Status status, const QString& secret);

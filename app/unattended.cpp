@@ -86,15 +86,8 @@ void MainForm::keptLoginRead(PasswordStore::Status status, const QString& secret
 
 void MainForm::sendKeptLogin()
 {
-    m_keptLoginFailedAt.reset();
     System = m_keptLogin.system;
-    const QString encodedPassword = m_keptLogin.encodedPassword;
-    InetLogin->openUrl(
-        service::loginUrl(m_serviceUrl, m_keptLogin.user, encodedPassword, m_keptLogin.system),
-        [this, encodedPassword](const ReplyText& reply) {
-            Login_Finished(reply, encodedPassword, true);
-        });
-    Login->setEnabled(false);
+    sendLogin(m_keptLogin.user, m_keptLogin.encodedPassword, m_keptLogin.system, true);
 }
 
 void MainForm::keptLoginUnreachable()

@@ -36,13 +36,17 @@ void MainForm::Login_Click()
     const int picked = service::systemCodeForName(ComboSystem->currentText());
     if (picked != service::NoSystem)
         System = picked;
-    const QUrl url = service::loginUrl(m_serviceUrl, BoxUser->text(), encodedPassword, picked);
-
     LabError->hide();
-    m_keptLoginFailedAt.reset(); // the user's own login takes over
-    InetLogin->openUrl(url, [this, encodedPassword](const ReplyText& reply) {
-        Login_Finished(reply, encodedPassword, false);
-    });
+    sendLogin(BoxUser->text(), encodedPassword, picked, false);
+}
+
+void MainForm::sendLogin(const QString& user, const QString& encodedPassword, int system, bool kept)
+{
+    m_keptLoginFailedAt.reset(); // a kept login waiting to be sent again, or the user's own
+    InetLogin->openUrl(service::loginUrl(m_serviceUrl, user, encodedPassword, system),
+                       [this, encodedPassword, kept](const ReplyText& reply) {
+                           Login_Finished(reply, encodedPassword, kept);
+                       });
     Login->setEnabled(false);
 }
 
