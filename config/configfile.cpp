@@ -125,11 +125,6 @@ QByteArray configContent(const QString& folder, const QString& zoneEntry, const 
     return fileOf(pathLine(folder), zoneLine(zoneEntry), codePage);
 }
 
-QByteArray defaultConfigContent()
-{
-    return configContent(defaultExportFolder(), kZeroZone);
-}
-
 QString zoneEntryToSave(const QString& selected)
 {
     return selected.isEmpty() ? kZeroZone : selected;

@@ -49,7 +49,6 @@ std::optional<QString> parseZoneLine(const QString& line);
 // The file's bytes for a folder and a zone entry.
 QByteArray configContent(const QString& folder, const QString& zoneEntry,
                          const CodePage& codePage = localCodePage());
-QByteArray defaultConfigContent();
 
 // The zone entry a save writes: the one selected, or with none selected the
 // "+0" whose times the window shows then, so that no file is written that
