@@ -431,9 +431,7 @@ void MainForm::Form_Load()
             QAbstractItemView::PositionAtTop);
     }
     if (outcome.rewrite) {
-        const auto failure = writeFileAtomically(path, outcome.content);
-        const config::Message message = failure ? config::writeFailedMessage(path, *failure)
-                                                : config::loadMessage(outcome.message);
+        const config::Message message = config::writeRepairedConfig(path, outcome);
         showMessage(message.title, message.text);
     }
     if (BoxPath->text().isEmpty())

@@ -1,7 +1,6 @@
 #include "config/configfile.h"
 
 #include "platform/filesave.h"
-#include "platform/linkowner.h"
 #include "platform/portable.h"
 
 #include <QDir>
@@ -30,7 +29,8 @@ QString appPathFor(const QString& currentFolder)
 
 std::optional<QByteArray> readConfigFile(const QString& path)
 {
-    const bool foreign = isForeignSymlink(path);
+    const auto link = symlinkAt(path);
+    const bool foreign = link && !link->own;
     if (!foreign && !FileExists(path))
         return std::nullopt;
     // A FIFO would block the start in open(), a device never end.
@@ -192,6 +192,25 @@ Message loadMessage(LoadMessage message)
         break;
     }
     return {};
+}
+
+Message writeRepairedConfig(const QString& path, const LoadOutcome& outcome)
+{
+    // Only a settings file is repaired where it lies: a link to anything else
+    // is replaced by a new file, and what it named is never touched.
+    const auto link = symlinkAt(path);
+    const bool replaceLink =
+        link && !(link->own && link->toRegularFile && link->targetSize <= kMaxBytes);
+    if (const auto failure = writeFileAtomically(path, outcome.content,
+                                                 replaceLink ? AtLink::Replace : AtLink::FollowOwn))
+        return writeFailedMessage(path, *failure);
+    if (!replaceLink)
+        return loadMessage(outcome.message);
+    return {QStringLiteral("Kelvo-Rozevid - Error while reading the configuration file"),
+            QStringLiteral("Your configuration file %1 was a link to %2, which is not a settings "
+                           "file. A new configuration file has been created in place of the link, "
+                           "and %2 was left as it was; please update it later.")
+                .arg(path, link->target)};
 }
 
 Message writeFailedMessage(const QString& path, const QString& reason)

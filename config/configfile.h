@@ -87,6 +87,11 @@ struct Message {
     QString text;
 };
 Message loadMessage(LoadMessage message);
+// Writes the file that loading made (outcome.rewrite), and says what was
+// done. A link of the user's own to a small regular file is repaired in its
+// target; any other link at the name (to a device, a FIFO, a document,
+// another user's) is replaced by the new file, its target left as it was.
+Message writeRepairedConfig(const QString& path, const LoadOutcome& outcome);
 Message writeFailedMessage(const QString& path, const QString& reason);
 Message saveFailedMessage(const QString& path, const QString& reason);
 Message folderMissingOnSaveMessage();

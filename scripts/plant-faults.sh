@@ -47,7 +47,7 @@ zone-sign#schedule/schedulerules.cpp#s/\? -1 : 1;/? 1 : -1;/#a "-" zone lies beh
 due#schedule/schedulerules.cpp#s/return truncatedToMinute\(now\) >= \*due;/return truncatedToMinute(now) > *due;/#a check is due from its own minute on
 export-line#service/exportfile.cpp#s/line \+= lastUpdate \+ QStringLiteral\("\\r\\n"\);/line += lastUpdate + QStringLiteral("\\n");/#export lines end in CR LF
 export-fields#service/exportfile.cpp#s/return \{\{daily, 9\}, \{hourly, 1\}\};/return {{daily, 1}, {hourly, 1}};/#the daily signal of both systems starts at field 9
-atomic#platform/qt/filesave.cpp#s/\|\| !file\.flush\(\) \|\|/||/#a write that fails on flush never replaces the good file
+atomic#platform/linux/filesave.cpp#s/if \(!writeAll\(fd, bytes\) \|\| ::fsync\(fd\) != 0 \|\| !file\.close\(\)\)/if ((void)writeAll(fd, bytes), (void)::fsync(fd), !file.close())/#a write that fails on the disk never replaces the good file
 module-version#platform/modules/modules.cpp#s/if \(found != QLatin1String\(iid\)\) \{/if (false) {/#a module of another version is refused, never loaded
 alarm-pacing#alerts/alarmpacing.cpp#s/counter == 0 \? AlarmAction::PlaySound/counter == 1 ? AlarmAction::PlaySound/#the alarm sounds at once, then every 23 seconds
 tray-fallback#app/tray.cpp#s/if \(m_platform\.trayIcon->isShown\(\)\) \{/if (true) {/#without a notification area the window is minimised, not hidden
@@ -57,7 +57,7 @@ portal-login#service/protocol.cpp#s/if \(cleanSignalReply\(reply\)\)\n/if (!repl
 unreachable#service/protocol.cpp#s/if \(transferFailed\)\n\s*return LoginOutcome::Unreachable;\n//#a login whose transfer failed says the service was not reached
 export-bytes#service/exportfile.cpp#s/return encodeAsReceived\(line, encoding\);/return line.toUtf8();/#export fields are written in the bytes received
 export-shown#service/fetchsignals.cpp#s/LabExportError->setVisible\(failure->failed\);//#a failed export shows in the window
-in-place#platform/linux/filespace.cpp#s/if \(const int err = ::posix_fallocate\(file\.handle\(\), 0, size\)\)/if (const int err = 0)/#an in-place rewrite claims its room before touching the file
+in-place#platform/linux/filesave.cpp#s/if \(const int error = ::posix_fallocate\(file\.get\(\), 0, bytes\.size\(\)\)\)/if (const int error = 0)/#an in-place rewrite claims its room before touching the file
 zone-kept#app/mainform.cpp#s/ListBoxGMT->setSelectionModel\(new KeepOneSelected\(ListBoxGMT->model\(\), ListBoxGMT\)\);//#a chosen time zone cannot be unselected
 installed-alarm#alerts/alarm.cpp#s/return FileExists\(installed\) \? installed : QString\(\);/return QString();/#without a sound of its own the start folder gets the installed one
 alarm-beep#alerts/alarm.cpp#s/if \(!PlayWAV\(file\)\)/if (!PlayWAV(file) \&\& false)/#a sound that cannot be played is replaced by the beep
@@ -86,7 +86,7 @@ deb-manual#packaging/CMakeLists.txt#s/DESTINATION \$\{CMAKE_INSTALL_MANDIR\}\/ma
 deb-ldconfig#platform/modules/sources.cmake#s/lib\/\$\{CMAKE_LIBRARY_ARCHITECTURE\}\/kelvo-rozevid/\${CMAKE_INSTALL_LIBDIR}\/kelvo-rozevid/#the modules are kept where the package needs no ldconfig#package
 deb-twice#packaging/CMakeLists.txt#s/"gstreamer1\.0-plugins-base,/"libqt6gui6, gstreamer1.0-plugins-base,/#Depends names each package once#package
 deb-tls#packaging/CMakeLists.txt#s/string\(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ca-certificates"\)//#a package for an https service depends on ca-certificates#package
-renamed-over#platform/qt/filesave.cpp#s/return FileExists\(path\) && !overwriteInPlace\(path, bytes\) \? std::nullopt\s*: std::optional\(reason\);/return reason;/#a file that may not be renamed over is rewritten in place
+renamed-over#platform/windows/filesave.cpp#s/return QFileInfo\(path\)\.isFile\(\) && !overwriteInPlace\(path, bytes\) \? std::nullopt\s*: std::optional\(reason\);/return reason;/#a file that may not be renamed over is rewritten in place
 home-folder#config/configfile.cpp#s/QString home = QDir::toNativeSeparators\(portableFolder\(\)\.value_or\(QDir::homePath\(\)\)\);/QString home = portableFolder().value_or(QDir::homePath());/#the default export folder is the home folder, with the native separator
 icon-double-click#platform/qt/trayicon.cpp#s/reason == QSystemTrayIcon::DoubleClick && m_onRestore/reason != QSystemTrayIcon::Context \&\& m_onRestore/#only a double click on Qt's icon (XEmbed, Windows) brings the window back
 win-sound-async#platform/windows/sound.cpp#s/SND_ASYNC \| SND_FILENAME/SND_SYNC | SND_FILENAME/#the alarm sound plays without holding up the window
@@ -132,7 +132,10 @@ header-cap#platform/qt/httptransfer.cpp#s/if \(size > m_limits\.maxHeaderBytes\)
 stuck-reset#platform/qt/httptransfer.cpp#s/resetConnectionsTo\(\n/(void)(\n/#at the deadline the connection is reset, freeing Qt's network thread
 time-reply-tail#service/protocol.cpp#s/if \(reply\.at\(i\) != QLatin1Char\('\\r'\) && reply\.at\(i\) != QLatin1Char\('\\n'\)\)/if (false)/#a time reply holds nothing after the time but line ends
 config-size#config/configfile.cpp#s/return bytes\.size\(\) > kMaxBytes \? QByteArray\(\) : bytes;/return bytes;/#Config.dat over 64 KiB is a damaged file
-foreign-link#platform/linux/linkowner.cpp#s/S_ISLNK\(status\.st_mode\) &&/false \&\&/#another user's link is never followed
+foreign-link#platform/linux/filesave.cpp#s/if \(linkStatus\.st_uid != ::geteuid\(\)\)/if (false)/#another user's link is never written through
+foreign-read#platform/linux/filesave.cpp#s/link\.own = status\.st_uid == ::geteuid\(\);/link.own = true;/#another user's link at Config.dat is never read
+link-race#platform/linux/filesave.cpp#s/    return writeAt\(QFile::encodeName\(path\), bytes, atLink, 0\);/    const QByteArray p = QFile::encodeName(path); struct stat s {}; if (atLink == AtLink::FollowOwn \&\& ::lstat(p.constData(), \&s) == 0 \&\& S_ISLNK(s.st_mode) \&\& s.st_uid != ::geteuid()) return QString(); const int fd = ::open(p.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666); const bool ok = fd >= 0 \&\& writeAll(fd, bytes); ::close(fd); return ok ? std::nullopt : std::optional(QString());/#the link check and the write are one step: no link put there meanwhile is followed
+repair-link#config/configfile.cpp#s/replaceLink \? AtLink::Replace : AtLink::FollowOwn/AtLink::FollowOwn/#a repair of Config.dat never writes through a link to anything but a small settings file
 own-id-lock#platform/qt/instanceguard.cpp#s/m_lock->removeStaleLockFile\(\);/;/#a lock naming this very process is stale
 private-folder#platform/qt/instanceguard.cpp#s/const QString own = privateFolder\(problem\);/const QString own = QDir::tempPath();/#the lock and the socket live only in a folder of the user's own
 caller-cap#platform/qt/localchannel.cpp#s/if \(m_callers > kMaxCallers\)/if (false)/#the listener takes a few callers at a time

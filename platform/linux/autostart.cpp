@@ -3,9 +3,10 @@
 // xdg-autostart generator) starts when the user logs in.
 #include "platform/autostart.h"
 
+#include "platform/filesave.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace kelvo {
@@ -35,9 +36,7 @@ public:
             return true;
         if (!QDir().mkpath(folder()))
             return false;
-        QSaveFile file(path(startFolder));
-        return file.open(QIODevice::WriteOnly) && file.write(entry) == entry.size() &&
-               file.commit();
+        return !writeFileAtomically(path(startFolder), entry);
     }
 
     bool disable(const QString& startFolder) override

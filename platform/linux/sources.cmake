@@ -6,9 +6,8 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET GLOBAL xcb xcb-xfixes)
 target_sources(kelvo_core PRIVATE
   linux/autostart.cpp
-  linux/filespace.cpp
+  linux/filesave.cpp
   linux/fontfaces.cpp
-  linux/linkowner.cpp
   linux/network.cpp
   linux/privatefolder.cpp
   linux/socketreset.cpp

@@ -2,9 +2,8 @@
 # winmm, the transfers through Qt Network with Schannel, the notification
 # area through Qt's icon.
 target_sources(kelvo_core PRIVATE
-  windows/filespace.cpp
+  windows/filesave.cpp
   windows/fontfaces.cpp
-  windows/linkowner.cpp
   windows/autostart.cpp
   windows/network.cpp
   windows/privatefolder.cpp

@@ -4,9 +4,11 @@
 #include "platform/filesave.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace kelvo;
@@ -127,37 +129,94 @@ void TestConfig::appPath()
 }
 
 // Config.dat only as a small regular file; another user's link is neither
-// read nor written through.
+// read nor written through, and a repair writes through no link but the
+// user's own to a small regular file.
 void TestConfig::special_data()
 {
     QTest::addColumn<QByteArray>("kind");
-    QTest::addColumn<bool>("read"); // and written through, for a link
-    for (const char* kind : {"own link", "another user's link", "FIFO", "link to /dev/zero", "big"})
-        QTest::newRow(kind) << QByteArray(kind) << (kind == QByteArray("own link"));
+    QTest::addColumn<bool>("read");      // and written through, for a link
+    QTest::addColumn<QString>("repair"); // "" none, "target" in the target, "link" the link
+                                         // replaced, "replaced" the file
+    const auto row = [](const char* kind, bool read, const char* repair) {
+        QTest::newRow(kind) << QByteArray(kind) << read << QString::fromLatin1(repair);
+    };
+    row("own link", true, "");
+    row("own link, damaged", true, "target");
+    row("another user's link", false, "link");
+    row("FIFO", false, "replaced");
+    row("link to a FIFO", false, "link");
+    row("link to a 100 KB document", false, "link");
+    // The device node is the test's own, in its own folder: a repair that
+    // went through the link would replace that node, never a real device.
+    row("link to a device", false, "link");
+    row("link to /dev/zero", false, ""); // read only: never a repair near a real device
 }
 
 void TestConfig::special()
 {
     QFETCH(QByteArray, kind);
     QFETCH(bool, read);
+    QFETCH(QString, repair);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Config.dat"));
-    const QByteArray old = kind == "big" ? QByteArray(kMaxBytes + 1, ' ') : "Path=/\r\n";
-    QFile target(dir.filePath(QStringLiteral("target")));
-    QVERIFY(target.open(QIODevice::WriteOnly) && target.write(old) == old.size());
-    target.close();
-    if (kind == "FIFO")
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    else
-        QVERIFY(QFile::link(kind.contains("zero") ? "/dev/zero" : target.fileName(), path));
+    const QByteArray old = kind.contains("100 KB")    ? QByteArray(100 * 1024, 'd')
+                           : kind.contains("damaged") ? QByteArray("Timezone=GMT+05\r\n")
+                                                      : "Path=/\r\n";
+    QString targetPath = dir.filePath(QStringLiteral("target"));
+    const QByteArray target = QFile::encodeName(targetPath);
+    if (kind.contains("FIFO")) {
+        QCOMPARE(::mkfifo(kind == "FIFO" ? QFile::encodeName(path) : target, 0600), 0);
+    } else if (kind.contains("device")) {
+        if (::mknod(target, S_IFCHR | 0600, makedev(1, 3)) != 0)
+            QSKIP("a device node needs root, to make one");
+    } else {
+        QFile file(targetPath);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+    }
+    if (kind.contains("zero"))
+        targetPath = QStringLiteral("/dev/zero");
+    if (kind != "FIFO")
+        QVERIFY(QFile::link(targetPath, path));
     if (kind.contains("another") &&
         (geteuid() != 0 || ::lchown(QFile::encodeName(path).constData(), 65534, 65534) != 0))
         QSKIP("another user's link needs root, to hand it to another user");
+    struct stat before {};
+    QCOMPARE(::stat(QFile::encodeName(targetPath), &before) == 0, kind != "FIFO");
     QCOMPARE(readConfigFile(path), std::optional(read ? old : QByteArray()));
-    if (kind.contains("link") && !kind.contains("zero")) {
+    if (kind == "own link" || kind.contains("another")) {
         QCOMPARE(!writeFileAtomically(path, "new"), read);
-        QVERIFY(target.open(QIODevice::ReadOnly));
-        QCOMPARE(target.readAll(), read ? QByteArray("new") : old);
+        QFile file(targetPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), read ? QByteArray("new") : old);
+        QVERIFY(QFileInfo(path).isSymLink());
+    }
+    if (repair.isEmpty())
+        return;
+
+    const LoadOutcome outcome =
+        evaluateConfig(readConfigFile(path), [](const QString&) { return true; });
+    QVERIFY(outcome.rewrite);
+    const Message message = writeRepairedConfig(path, outcome);
+    // Config.dat is a settings file again, where its target was repaired or
+    // where the link was.
+    QFile written(repair == "target" ? targetPath : path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), outcome.content);
+    QCOMPARE(QFileInfo(path).isSymLink(), repair == "target");
+    QCOMPARE(message.text.contains(targetPath), repair == "link");
+    QCOMPARE(message.text.contains("was left as it was"), repair == "link");
+    if (repair != "link")
+        return;
+    // What the link named is exactly as it was.
+    struct stat after {};
+    QCOMPARE(::stat(target, &after), 0);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_rdev, before.st_rdev);
+    if (S_ISREG(after.st_mode)) {
+        QFile file(targetPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), old);
     }
 }
 

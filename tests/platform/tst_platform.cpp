@@ -1,15 +1,20 @@
-// The file primitives, on disks that refuse in each way a disk can, and the
-// loader of the program's modules.
+// The file primitives, on disks that refuse in each way a disk can and in a
+// folder shared with another user, and the loader of the program's modules.
 
 #include "platform/filesave.h"
 #include "platform/modules/soundbackend.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kelvo;
 
@@ -18,6 +23,7 @@ class TestPlatform : public QObject {
 private slots:
     void write_data();
     void write();
+    void race();
     void modules_data();
     void modules();
 };
@@ -75,6 +81,61 @@ void TestPlatform::write()
     QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     files.removeAll(QStringLiteral("filler"));
     QCOMPARE(files, QStringList{"Config.dat"});
+}
+
+// Another user swaps a link to the victim's private file in and out at the
+// export file's name, in a folder everyone may write to, while the program
+// writes there: nothing of its is ever written outside that folder.
+void TestPlatform::race()
+{
+    if (::geteuid() != 0)
+        QSKIP("another user's links need root, to be another user");
+    // On a memory disk where there is one: more writes in the same time.
+    QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
+                          ? QStringLiteral("/dev/shm/kelvo-race-XXXXXX")
+                          : QDir::tempPath() + QStringLiteral("/kelvo-race-XXXXXX"));
+    QVERIFY(::chmod(QFile::encodeName(dir.path()), 0711) == 0);
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("private")) &&
+            QDir(dir.path()).mkdir(QStringLiteral("shared")));
+    QVERIFY(::chmod(QFile::encodeName(dir.filePath(QStringLiteral("private"))), 0700) == 0);
+    QVERIFY(::chmod(QFile::encodeName(dir.filePath(QStringLiteral("shared"))), 0777) == 0);
+    const QByteArray secret = "the victim's own\n";
+    QFile precious(dir.filePath(QStringLiteral("private/precious.txt")));
+    QVERIFY(precious.open(QIODevice::WriteOnly) && precious.write(secret) == secret.size());
+    precious.close();
+    const QString name = dir.filePath(QStringLiteral("shared/Kelvo-Daily.csv"));
+    const QByteArray link = QFile::encodeName(name);
+    const QByteArray target = QFile::encodeName(precious.fileName());
+
+    const pid_t other = ::fork();
+    if (other == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(1);
+        for (;;) {
+            ::unlink(link.constData());
+            (void)::symlink(target.constData(), link.constData());
+        }
+    }
+    QVERIFY(other > 0);
+    const auto stop = qScopeGuard([&] {
+        ::kill(other, SIGKILL);
+        ::waitpid(other, nullptr, 0);
+    });
+    // At least 2,000 writes, and on until the other user's link has been
+    // found at the name a hundred times: on a busy machine the other user
+    // may get the processor only now and then.
+    int written = 0;
+    int refused = 0;
+    for (int i = 0; i < 100000 && (i < 2000 || refused < 100); ++i) {
+        if (writeFileAtomically(name, "Long,20261208,1405,1.0842,14:05:00\r\n"))
+            ++refused;
+        else
+            ++written;
+    }
+    QVERIFY2(refused >= 100, "the other user's links were hardly ever there");
+    QVERIFY(written > 0);
+    QVERIFY(precious.open(QIODevice::ReadOnly));
+    QCOMPARE(precious.readAll(), secret);
 }
 
 void TestPlatform::modules_data()
