@@ -72,6 +72,8 @@ void MainForm::setAccessibleNames()
     QAccessible::installFactory(roleFactory);
     setAccessibleRole(LabError, QAccessible::AlertMessage);
     LabError->setAccessibleName(LabError->text());
+    // What a click on "Auto Start" did is read out when it shows.
+    setAccessibleRole(LabAutoStart, QAccessible::Notification);
 
     // Never drawn (it has no size): shown with a new text, it has a screen
     // reader read that text as a notification.

@@ -8,8 +8,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QSessionManager>
 #include <QTimer>
 #include <thread>
+#include <utility>
 
 int main(int argc, char* argv[])
 {
@@ -17,11 +19,14 @@ int main(int argc, char* argv[])
     // display connection.
     const auto fontSetUpDone = kelvo::startFontSetUp();
     QApplication app(argc, argv);
-    // Started by the desktop at login: on Windows in its system folder, with
-    // the start folder given after the argument.
+    // The program works in its start folder: the one given after the
+    // argument, whatever folder the desktop started it in, else the current
+    // one.
     const kelvo::StartArguments start = kelvo::parseStartArguments(QApplication::arguments());
     if (!start.folder.isEmpty() && !QDir::setCurrent(start.folder)) {
         fontSetUpDone();
+        const auto [title, text] = kelvo::MainForm::startFolderMessage(start.folder);
+        kelvo::desktopMessageBox()->show(nullptr, title, text);
         return 1;
     }
     // One program per start folder: a second start brings the first one's
@@ -41,6 +46,10 @@ int main(int argc, char* argv[])
     // A start never ends, nor runs beside another, without a word.
     const auto box = kelvo::desktopMessageBox();
     if (claimed == kelvo::InstanceGuard::Claim::Running) {
+        // The desktop's start at login (its autostart entry, or a restored
+        // session) finds the program there already: nothing to do.
+        if (start.byDesktop)
+            return 0;
         if (guard.wakeRunning())
             return 0;
         const auto [title, text] = kelvo::MainForm::runningUnreachableMessage();
@@ -65,13 +74,33 @@ int main(int argc, char* argv[])
     QObject::connect(&form, &kelvo::MainForm::exitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     form.setStartedByDesktop(start.byDesktop);
+    // Later starts in this folder are heard from a second on: loading Qt
+    // Network for that then costs the window's first picture nothing, and a
+    // start meanwhile waits for it. A message box at start (a first start, a
+    // repaired Config.dat) has them heard at once, while it waits for a click.
+    bool listening = false;
+    const auto listen = [&] {
+        if (!std::exchange(listening, true))
+            guard.listen([&] { form.ShowAgain(); });
+    };
+    form.setBeforeMessage(listen);
+    // The desktop's autostart entry is the one way back at login: a session
+    // that restored the program as well would start a second copy. A
+    // program without it that the session restores comes back in its own
+    // start folder.
+    QObject::connect(
+        &app, &QGuiApplication::saveStateRequest, &form, [&form](QSessionManager& manager) {
+            if (form.startsWithDesktop()) {
+                manager.setRestartHint(QSessionManager::RestartNever);
+                return;
+            }
+            manager.setRestartCommand({QCoreApplication::applicationFilePath(),
+                                       QStringLiteral("--autostart"), QDir::currentPath()});
+        });
     form.Form_Load();
     // A kept login logs in by itself, asked for once the window shows.
     form.readKeptLoginAfterFirstFrame();
     form.show();
-    // Later starts in this folder are heard from a second on: loading Qt
-    // Network for that then costs the window's first picture nothing, and a
-    // start meanwhile waits for it.
-    QTimer::singleShot(1000, &form, [&] { guard.listen([&] { form.ShowAgain(); }); });
+    QTimer::singleShot(1000, &form, listen);
     return QApplication::exec();
 }

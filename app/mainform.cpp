@@ -248,7 +248,7 @@ void MainForm::createControls()
     LabUser = label(QStringLiteral("Username"), 5520, 840, 975, 255);
     LabPass = label(QStringLiteral("Password"), 5520, 1200, 975, 255);
     LabSystem = label(QStringLiteral("System"), 5520, 1560, 975, 255);
-    LabError = label(loginRefusedText(), 2160, 2370, 6735, 405); // two lines need 27 pixels
+    LabError = label(loginRefusedText(), 2160, 2355, 6735, 405); // two lines need 27 pixels
     LabError->setFont(font());
     LabError->setWordWrap(true);
     LabError->hide();
@@ -285,19 +285,22 @@ void MainForm::createControls()
     ButSavePath = button(QStringLiteral("Apply/Save"), 7800, 120, 1095, 255);
     ButSavePath->setEnabled(false);
     LabAlerts = label(QStringLiteral("Check Sound Signal Alarm Export Data Auto Start"), 120, 1800,
-                      1215, 975);
+                      1215, 960);
     LabAlerts->setWordWrap(true);
     LabAlerts->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     CheckSound = checkBox(1440, 1800);
     CheckAlarm = checkBox(1440, 2040);
     CheckText = checkBox(1440, 2280);
-    CheckAutoStart = checkBox(1440, 2520);
-    CheckAutoStart->setChecked(false); // until the start folder's entry is found
+    CheckAutoStart = checkBox(1440, 2505); // its border wholly inside the window
+    CheckAutoStart->setChecked(false);     // until the start folder's entry is found
     LabExportError = label(QStringLiteral("The last export failed"), 3000, 2400, 2760, 255);
     // Left of the grid, below the time zone: free at any number of rows.
     LabNoAnswer = label(QString(), 120, 1080, 3360, 600);
     LabNoAnswer->setWordWrap(true);
     LabNoAnswer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Below "Minimize", beside "Auto Start": what its last click did.
+    LabAutoStart = label(QString(), 1740, 2550, 1245, 210);
+    LabAutoStart->setFont(font());
     ButTestSound = button(alerts::testAlarmCaption(), 1800, 1920, 1095, 255);
     ButMinimize = button(QStringLiteral("Minimize"), 1800, 2280, 1095, 255);
     ButManUpdate = button(QStringLiteral("Manual Update"), 5880, 2400, 1335, 255);
@@ -331,6 +334,7 @@ void MainForm::createControls()
         {CheckAutoStart, "CheckAutoStart"},
         {LabExportError, "LabExportError"},
         {LabNoAnswer, "LabNoAnswer"},
+        {LabAutoStart, "LabAutoStart"},
         {ButTestSound, "ButTestSound"},
         {ButMinimize, "ButMinimize"},
         {ButManUpdate, "ButManUpdate"},
@@ -343,7 +347,7 @@ void MainForm::createControls()
              FGrid,       LabLast,      BoxLast,   LabNext,        BoxNext,     LabTime,
              LabGMT,      ListBoxGMT,   ButBrowse, BoxPath,        ButSavePath, LabAlerts,
              CheckSound,  CheckAlarm,   CheckText, LabExportError, LabNoAnswer, ButTestSound,
-             ButMinimize, ButManUpdate, ButExit,   CheckAutoStart})
+             ButMinimize, ButManUpdate, ButExit,   CheckAutoStart, LabAutoStart})
         w->hide();
 
     connect(BoxUser, &QLineEdit::textChanged, this, &MainForm::BoxUser_Change);
@@ -408,6 +412,8 @@ QString MainForm::configPath() const
 
 void MainForm::showMessage(const QString& title, const QString& text)
 {
+    if (m_beforeMessage)
+        m_beforeMessage();
     m_platform.messageBox->show(this, title, text);
 }
 

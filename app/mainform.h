@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QUrl>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -47,6 +48,8 @@ public:
     // text), and a start that cannot tell whether another runs there.
     static std::pair<QString, QString> runningUnreachableMessage();
     static std::pair<QString, QString> unguardedMessage(const QString& problem);
+    // A start whose start folder, given after "--autostart", cannot be entered.
+    static std::pair<QString, QString> startFolderMessage(const QString& folder);
 
     // The window's background for screens of this device pixel ratio. It can
     // be decoded ahead and handed in, before the window's first paint.
@@ -82,6 +85,7 @@ public:
     QCheckBox* CheckAutoStart;
     QLabel* LabExportError; // shown while the latest export failed
     QLabel* LabNoAnswer;    // shown while checks have failed for five minutes
+    QLabel* LabAutoStart;   // says that "Auto Start" kept, or removed, the login
     QPushButton* ButTestSound;
     QPushButton* ButMinimize;
     QPushButton* ButManUpdate;
@@ -124,6 +128,12 @@ public:
     void setStartedByDesktop(bool byDesktop);
     // Has the kept login read once the window has shown its first frame.
     void readKeptLoginAfterFirstFrame();
+    // True while the desktop starts the program in its start folder at login:
+    // a saved session must not start it a second time.
+    bool startsWithDesktop() const;
+    // Runs before a message box shows (one that waits for a click, at start
+    // say), so that a second start in the folder is answered meanwhile.
+    void setBeforeMessage(std::function<void()> hook);
 
 public slots:
     // Start-up and shutdown.
@@ -201,6 +211,8 @@ private:
     void keptLoginUnreachable();
     void loginAccepted(bool kept);
     void keepLogin(std::function<void(bool kept)> done);
+    void forgetLogin();
+    void showAutoStartState(const QString& text);
     // Each second: a kept login due again, a start by the desktop waiting
     // for a notification area.
     void unattendedStep();
@@ -229,6 +241,8 @@ private:
     Autostart::State m_autostart = Autostart::State::Absent;
     bool m_startedByDesktop = false;
     bool m_readAfterFirstFrame = false;
+    bool m_autostartBusy = false; // the password store has yet to answer a click
+    std::function<void()> m_beforeMessage;
     service::keptlogin::Login m_keptLogin;
     std::optional<QDateTime> m_keptLoginFailedAt; // unreachable: tried again from then
     std::optional<QDateTime> m_trayWaitSince;     // logged in by the desktop's start

@@ -128,32 +128,76 @@ void MainForm::keepLogin(std::function<void(bool kept)> done)
 
 void MainForm::CheckAutoStart_Click(bool checked)
 {
+    // The box keeps the keyboard's focus while the store answers; a click
+    // meanwhile changes nothing.
+    CheckAutoStart->setChecked(!checked);
+    if (std::exchange(m_autostartBusy, true))
+        return;
     if (!checked) {
-        m_platform.autostart->disable(m_startFolder);
-        m_platform.passwordStore->forget(m_startFolder,
-                                         [](PasswordStore::Status, const QString&) {});
-        m_autostart = Autostart::State::Absent;
+        forgetLogin();
         return;
     }
     // Checked only once both are in place.
-    CheckAutoStart->setChecked(false);
-    CheckAutoStart->setEnabled(false);
     keepLogin([this](bool kept) {
-        CheckAutoStart->setEnabled(true);
+        m_autostartBusy = false;
         if (!kept) {
             showMessage(QStringLiteral("Kelvo-Rozevid - Auto Start"), noPasswordStoreText());
             return;
         }
         if (!m_platform.autostart->enable(m_startFolder, QCoreApplication::applicationFilePath())) {
-            m_platform.passwordStore->forget(m_startFolder,
-                                             [](PasswordStore::Status, const QString&) {});
+            forgetLogin();
             showMessage(QStringLiteral("Kelvo-Rozevid - Auto Start"),
                         QStringLiteral("The program could not be set to start with the desktop."));
             return;
         }
         m_autostart = Autostart::State::Enabled;
         CheckAutoStart->setChecked(true);
+        showAutoStartState(QStringLiteral("Login kept for Auto Start."));
     });
+}
+
+void MainForm::forgetLogin()
+{
+    m_autostartBusy = true;
+    m_platform.passwordStore->forget(
+        m_startFolder, [self = QPointer(this)](PasswordStore::Status status, const QString&) {
+            if (!self)
+                return;
+            self->m_autostartBusy = false;
+            // The entry goes only together with the login: a login that
+            // stays in the store is never hidden behind an unchecked box.
+            if (status != PasswordStore::Status::Done) {
+                self->showMessage(QStringLiteral("Kelvo-Rozevid - Auto Start"),
+                                  QStringLiteral("The kept login could not be removed from the "
+                                                 "password store, so \"Auto Start\" stays on. "
+                                                 "Try again once the store is available, or "
+                                                 "remove it by hand: %1")
+                                      .arg(passwordStoreRemovalHint(self->m_startFolder)));
+                return;
+            }
+            self->m_platform.autostart->disable(self->m_startFolder);
+            self->m_autostart = self->m_platform.autostart->state(self->m_startFolder);
+            self->CheckAutoStart->setChecked(self->m_autostart != Autostart::State::Absent);
+            self->showAutoStartState(QStringLiteral("Kept login removed."));
+        });
+}
+
+void MainForm::showAutoStartState(const QString& text)
+{
+    LabAutoStart->hide();
+    LabAutoStart->setText(text);
+    LabAutoStart->setAccessibleName(text);
+    LabAutoStart->show();
+}
+
+bool MainForm::startsWithDesktop() const
+{
+    return m_autostart == Autostart::State::Enabled;
+}
+
+void MainForm::setBeforeMessage(std::function<void()> hook)
+{
+    m_beforeMessage = std::move(hook);
 }
 
 void MainForm::unattendedStep()

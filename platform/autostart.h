@@ -31,9 +31,14 @@ public:
 // The desktop's own autostart (one implementation per platform).
 std::shared_ptr<Autostart> desktopAutostart();
 
-// How the program was started. The entry starts it with "--autostart", and
-// on Windows, which starts it in its system folder, with the start folder
-// after it.
+// The icon the program's menu entry and autostart entries show, installed in
+// the icon theme under this name.
+inline constexpr char kIconName[] = "org.kelvorozevid.KelvoRozevid";
+
+// How the program was started. The entry starts it with "--autostart" and
+// the start folder after it (the desktop may start it in any folder): as it
+// is, or in an XDG entry, where some starters would not carry a character of
+// it, as a file URL.
 struct StartArguments {
     bool byDesktop = false;
     QString folder; // empty: the current folder
@@ -45,7 +50,8 @@ StartArguments parseStartArguments(const QStringList& arguments);
 QString autostartEntryName(const QString& startFolder);
 
 // The XDG autostart entry (a desktop entry file) that starts `program` in the
-// folder, with the program's path quoted as desktop entries quote it.
+// folder, named after the folder, with the arguments quoted as desktop
+// entries quote them.
 QString xdgAutostartEntry(const QString& program, const QString& startFolder);
 
 // The Run value's command line, with the program's path and the start folder

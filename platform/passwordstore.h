@@ -32,4 +32,7 @@ public:
 // The system's store, through QtKeychain.
 std::shared_ptr<PasswordStore> systemPasswordStore();
 
+// How a person removes an account's secret from the system's store by hand.
+QString passwordStoreRemovalHint(const QString& account);
+
 } // namespace kelvo

@@ -113,9 +113,13 @@ exec-quoting#platform/qt/autostart.cpp#s/c == QLatin1Char\('\$'\) \|\|\n\s*//#a 
 entry-path#platform/qt/autostart.cpp#s/QStringLiteral\("\\nPath="\) \+ escapedValue\(startFolder\)/QStringLiteral("\\nPath=") + startFolder/#Path= holds the start folder escaped as a desktop entry's string
 run-quoting#platform/qt/autostart.cpp#s/QString\(backslashes \* 2, QLatin1Char\('\\\\'\)\) \+ QLatin1Char\('"'\)/QString(backslashes, QLatin1Char('\\\\')) + QLatin1Char('"')/#the Run value doubles the backslashes before the start folder's closing quote
 entry-per-folder#platform/qt/autostart.cpp#s/hash\(startFolder\.toUtf8\(\)/hash(QByteArray()/#each start folder has an autostart entry of its own
-autostart-folder#platform/qt/autostart.cpp#s/start\.folder = arguments\.at\(\+\+i\);/++i;/#--autostart takes the start folder after it
+autostart-folder#platform/qt/autostart.cpp#s/const QString folder = arguments\.at\(\+\+i\);/const QString folder; ++i;/#--autostart takes the start folder after it
+folder-url#platform/qt/autostart.cpp#s/    if \(!needsUrl\(folder\)\)\n        return folder;/    return folder;/#an XDG entry passes a start folder that a starter would not carry as a file URL
 check-no-store#app/unattended.cpp#s/if \(!kept\) \{/if (false) {/#with no password store the box stays unchecked, says so, and writes no entry
-uncheck-removes#app/unattended.cpp#s/m_platform\.autostart->disable\(m_startFolder\);//#unchecking removes the autostart entry
+uncheck-removes#app/unattended.cpp#s/self->m_platform\.autostart->disable\(self->m_startFolder\);//#unchecking removes the autostart entry
+forget-silent#app/unattended.cpp#s/            if \(status != PasswordStore::Status::Done\) \{/            if (false) {/#a kept login that cannot be removed keeps its entry and its box, and says so
+auto-start-focus#app/unattended.cpp#s/    CheckAutoStart->setChecked\(!checked\);\n/    CheckAutoStart->setChecked(!checked);\n    CheckAutoStart->setEnabled(false);\n    CheckAutoStart->setEnabled(true);\n/#the box keeps the keyboard's focus while the store answers
+auto-start-inside#app/mainform.cpp#s/CheckAutoStart = checkBox\(1440, 2505\);/CheckAutoStart = checkBox(1440, 2520);/#every control lies wholly inside the window
 moved-program#app/unattended.cpp#s/(State::Enabled\)\n)\s*m_platform\.autostart->enable[^;]*;/$1;/#an entry naming a program that has moved is rewritten at the start
 retry-10s#app/unattended.cpp#s/keptlogin::kRetrySeconds\)/keptlogin::kRetrySeconds + 1)/#an unreachable service is asked again after 10 seconds
 desktop-hides#app/unattended.cpp#s/if \(m_startedByDesktop\) \{/if (false) {/#started by the desktop it hides to the notification area once logged in
@@ -139,6 +143,7 @@ repair-link#config/configfile.cpp#s/replaceLink \? AtLink::Replace : AtLink::Fol
 own-id-lock#platform/qt/instanceguard.cpp#s/m_lock->removeStaleLockFile\(\);/;/#a lock naming this very process is stale
 private-folder#platform/qt/instanceguard.cpp#s/const QString own = privateFolder\(problem\);/const QString own = QDir::tempPath();/#the lock and the socket live only in a folder of the user's own
 caller-cap#platform/qt/localchannel.cpp#s/if \(m_callers > kMaxCallers\)/if (false)/#the listener takes a few callers at a time
+desktop-quiet#app/main.cpp#s/        if \(start\.byDesktop\)\n            return 0;\n//#a start by the desktop that finds the program running ends quietly
 unreachable-box#app/main.cpp#s/box->show\(nullptr, title, text\);\n(\s*)return 1;/return 1;/#a start that cannot reach the running program says so
 EOF
 )

@@ -102,6 +102,15 @@ std::pair<QString, QString> MainForm::runningUnreachableMessage()
                            "notification area or the task bar, or end it and start again.")};
 }
 
+std::pair<QString, QString> MainForm::startFolderMessage(const QString& folder)
+{
+    return {QStringLiteral("Kelvo-Rozevid - Start folder missing"),
+            QStringLiteral("Kelvo-Rozevid was to start in %1, which cannot be opened, so it did "
+                           "not start. Start it in the folder it runs from, and check \"Auto "
+                           "Start\" there again.")
+                .arg(folder)};
+}
+
 std::pair<QString, QString> MainForm::unguardedMessage(const QString& problem)
 {
     return {QStringLiteral("Kelvo-Rozevid - Started unchecked"),

@@ -3,11 +3,37 @@
 #include "platform/autostart.h"
 
 #include <QCryptographicHash>
+#include <QUrl>
 
 namespace kelvo {
 namespace {
 
 constexpr char kArgument[] = "--autostart";
+
+// The characters of a start folder that some starter of XDG entries does not
+// carry through its quoting: systemd's generator refuses a backslash and
+// passes on "$" and "`" with a backslash before them; "%" and a line break
+// are read as specifiers or end a unit's line.
+bool needsUrl(const QString& folder)
+{
+    for (const QChar c : folder) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+            c == QLatin1Char('\\') || c == QLatin1Char('%') || c.category() == QChar::Other_Control)
+            return true;
+    }
+    return false;
+}
+
+// The start folder as the XDG entry passes it: as it is, or, with a character
+// that a starter would not carry, as a file URL in which every such character
+// is percent-encoded (each a "%" followed by two hexadecimal digits, which
+// every starter passes on).
+QString folderArgument(const QString& folder)
+{
+    if (!needsUrl(folder))
+        return folder;
+    return QStringLiteral("file://") + QString::fromLatin1(folder.toUtf8().toPercentEncoding("/"));
+}
 
 // An argument of a desktop entry's Exec=, quoted whole: inside the quotes a
 // '"', '`', '$' or '\' takes a backslash, and a '%' is doubled, or it would
@@ -69,6 +95,16 @@ QString windowsArgument(const QString& argument)
     return quoted + QString(backslashes * 2, QLatin1Char('\\')) + QLatin1Char('"');
 }
 
+// A folder's last name; a root folder's whole path.
+QString folderName(const QString& folder)
+{
+    QString trimmed = folder;
+    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    const QString last = trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
+    return last.isEmpty() ? folder : last;
+}
+
 } // namespace
 
 StartArguments parseStartArguments(const QStringList& arguments)
@@ -78,8 +114,12 @@ StartArguments parseStartArguments(const QStringList& arguments)
         if (arguments.at(i) != QLatin1String(kArgument))
             continue;
         start.byDesktop = true;
-        if (i + 1 < arguments.size() && !arguments.at(i + 1).startsWith(QLatin1String("--")))
-            start.folder = arguments.at(++i);
+        if (i + 1 < arguments.size() && !arguments.at(i + 1).startsWith(QLatin1String("--"))) {
+            const QString folder = arguments.at(++i);
+            start.folder = folder.startsWith(QLatin1String("file://"))
+                               ? QUrl(folder, QUrl::StrictMode).toLocalFile()
+                               : folder;
+        }
     }
     return start;
 }
@@ -93,8 +133,16 @@ QString autostartEntryName(const QString& startFolder)
 
 QString xdgAutostartEntry(const QString& program, const QString& startFolder)
 {
-    return QStringLiteral("[Desktop Entry]\nType=Application\nName=Kelvo-Rozevid\nExec=") +
-           escapedValue(quotedExecArgument(program) + QLatin1Char(' ') + QLatin1String(kArgument)) +
+    // Named after the folder, so that two entries can be told apart in the
+    // desktop's list of startup programs; the folder is given to the program
+    // itself, as not every desktop heeds Path= (Xfce does not).
+    return QStringLiteral("[Desktop Entry]\nType=Application\nName=") +
+           escapedValue(QStringLiteral("Kelvo-Rozevid (%1)").arg(folderName(startFolder))) +
+           QStringLiteral("\nComment=") +
+           escapedValue(QStringLiteral("Runs Kelvo-Rozevid in %1").arg(startFolder)) +
+           QStringLiteral("\nIcon=") + QLatin1String(kIconName) + QStringLiteral("\nExec=") +
+           escapedValue(quotedExecArgument(program) + QLatin1Char(' ') + QLatin1String(kArgument) +
+                        QLatin1Char(' ') + quotedExecArgument(folderArgument(startFolder))) +
            QStringLiteral("\nPath=") + escapedValue(startFolder) +
            QStringLiteral("\nTerminal=false\n");
 }

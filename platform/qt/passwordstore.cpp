@@ -73,6 +73,18 @@ private:
 
 } // namespace
 
+QString passwordStoreRemovalHint(const QString& account)
+{
+    if (QSysInfo::productType() == QLatin1String("windows"))
+        return QStringLiteral("in Credential Manager (Control Panel), Windows Credentials, the "
+                              "credential %1.")
+            .arg(keyOf(account));
+    return QStringLiteral("in Passwords and Keys (Seahorse) or KWallet, the item %1 for %2; or "
+                          "run: secret-tool clear server %1 user '%3'")
+        .arg(QLatin1String(kService), account,
+             QString(account).replace(QLatin1Char('\''), QStringLiteral("'\\''")));
+}
+
 std::shared_ptr<PasswordStore> systemPasswordStore()
 {
     return std::make_shared<KeychainStore>();

@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <cmath>
 
 using namespace kelvo;
 using kelvo::test::Answer;
@@ -36,6 +37,7 @@ private slots:
     void zoneStaysChosen();
     void cleanupTestCase();
     void autoStart();
+    void insideWindow();
     void keptLogin_data();
     void keptLogin();
     void ownIdLock();
@@ -239,14 +241,41 @@ void TestMainForm::autoStart()
              QStringList("Kelvo-Rozevid - Auto Start|" + MainForm::noPasswordStoreText()));
     f.store->available = true;
     QTest::mouseClick(form.CheckAutoStart, Qt::LeftButton);
-    QVERIFY(form.CheckAutoStart->isChecked());
+    QVERIFY(form.CheckAutoStart->isChecked() && form.focusWidget() == form.CheckAutoStart);
+    QVERIFY(form.LabAutoStart->isVisible() && form.LabAutoStart->text().contains("kept"));
     QCOMPARE(f.store->kept, (QMap<QString, QString>{{account, "ann\nc$cba\n3"}}));
     f.autostart->entries[account] = QStringLiteral("/moved/kelvo-rozevid");
     form.Form_Load();
     QCOMPARE(f.autostart->entries,
              (QMap<QString, QString>{{account, QCoreApplication::applicationFilePath()}}));
+    // A login that cannot be forgotten keeps its entry and its box, and says so.
+    f.store->available = false;
+    QTest::mouseClick(form.CheckAutoStart, Qt::LeftButton);
+    QVERIFY(form.CheckAutoStart->isChecked() && f.autostart->entries.size() == 1);
+    QVERIFY(f.messageBox->shown.last().contains("could not be removed") &&
+            f.messageBox->shown.last().contains(account));
+    f.store->available = true;
     QTest::mouseClick(form.CheckAutoStart, Qt::LeftButton);
     QVERIFY(f.store->kept.isEmpty() && f.autostart->entries.isEmpty());
+    QVERIFY(!form.CheckAutoStart->isChecked() && form.LabAutoStart->text().contains("removed"));
+}
+
+// Every control lies wholly inside the window, on screens that scale it by
+// 1, 1.25 and 1.5 (96, 120 and 144 dpi), where its edges are rounded.
+void TestMainForm::insideWindow()
+{
+    test::FormFixture f;
+    const QSize size = f.form->size();
+    for (const QWidget* control : f.form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect r = control->geometry();
+        if (control->objectName().isEmpty() || r.isEmpty())
+            continue; // never drawn
+        for (const double scale : {1.0, 1.25, 1.5})
+            QVERIFY2(r.left() >= 0 && r.top() >= 0 &&
+                         (r.x() + r.width()) * scale <= std::floor(size.width() * scale) - 1 &&
+                         (r.y() + r.height()) * scale <= std::floor(size.height() * scale) - 1,
+                     qPrintable(control->objectName()));
+    }
 }
 
 // A start in a folder with a kept login logs in by itself: the service's

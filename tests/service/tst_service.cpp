@@ -7,6 +7,8 @@
 #include "service/protocol.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -220,8 +222,82 @@ void TestService::keptLogin()
             service::keptlogin::Next::TryAgain);
 }
 
+namespace {
+
+// A unit's command line as systemd reads it: words, quoted or not, with "%%"
+// for a "%". Whatever else systemd would change (an escape it may not know,
+// another specifier, a variable) means the argument is not carried: nullopt.
+std::optional<QStringList> systemdWords(const QString& line)
+{
+    QStringList words;
+    QString word;
+    bool quoted = false;
+    bool inWord = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ' ' && !quoted) {
+            if (inWord)
+                words << word;
+            word.clear();
+        } else if (c == '\\' || c == '$' || (c == '%' && line.mid(++i, 1) != "%")) {
+            return std::nullopt;
+        } else {
+            word += c;
+        }
+        inWord = c != ' ' || quoted;
+    }
+    return inWord ? words << word : words;
+}
+
+// The arguments that a desktop's starter passes to the program of an XDG
+// entry: GLib's (gio launch), or systemd's autostart generator.
+std::optional<QStringList> launched(const QString& entry, const QString& how, const QDir& dir)
+{
+    const QString program = dir.filePath("probe");
+    QDir(dir.path()).mkpath("config/autostart");
+    QFile file(dir.filePath("config/autostart/probe.desktop"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(entry.toUtf8()) != entry.toUtf8().size())
+        return std::nullopt;
+    file.close();
+    QProcess starter;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    env.insert("XDG_CONFIG_DIRS", dir.filePath("none"));
+    starter.setProcessEnvironment(env);
+    if (how == "gio") {
+        starter.start("gio", {"launch", file.fileName()});
+    } else {
+        dir.mkpath("units");
+        starter.start("/usr/lib/systemd/user-generators/systemd-xdg-autostart-generator",
+                      {dir.filePath("units"), dir.filePath("units"), dir.filePath("units")});
+    }
+    if (!starter.waitForFinished() || starter.exitCode() != 0)
+        return std::nullopt;
+    if (how != "gio") {
+        QFile unit(dir.filePath("units/app-probe@autostart.service"));
+        if (!unit.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        const QString text = QString::fromUtf8(unit.readAll());
+        const QRegularExpression exec("^ExecStart=[:@+!-]*(.*)$",
+                                      QRegularExpression::MultilineOption);
+        return systemdWords(exec.match(text).captured(1));
+    }
+    QFile args(program + ".args");
+    if (!QTest::qWaitFor([&] { return args.size() > 0; }) || !args.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QStringList words{program};
+    for (const QByteArray& word : args.readAll().chopped(1).split('\0'))
+        words << QString::fromUtf8(word);
+    return words;
+}
+
+} // namespace
+
 // The XDG entry's Exec= and Path= lines and the Windows Run value, as their
-// readers unquote them; the desktop's start argument.
+// readers unquote them; the desktop's start argument, as the desktop's
+// starters pass it on (on Linux).
 void TestService::autostartEntries_data()
 {
     QTest::addColumn<QString>("program");
@@ -229,23 +305,31 @@ void TestService::autostartEntries_data()
     QTest::addColumn<QString>("lines"); // of the XDG entry
     QTest::addColumn<QString>("run");
     QTest::newRow("plain") << "/usr/bin/kelvo-rozevid"
-                           << "/home/ann"
-                           << "Exec=\"/usr/bin/kelvo-rozevid\" --autostart\nPath=/home/ann\n"
-                           << "\"/usr/bin/kelvo-rozevid\" --autostart \"/home/ann\"";
+                           << "/home/ann/Trading"
+                           << "Name=Kelvo-Rozevid (Trading)\nComment=Runs Kelvo-Rozevid in "
+                              "/home/ann/Trading\nIcon=org.kelvorozevid.KelvoRozevid\nExec=\"/usr/"
+                              "bin/kelvo-rozevid\" --autostart \"/home/ann/Trading\"\nPath=/home/"
+                              "ann/Trading\n"
+                           << "\"/usr/bin/kelvo-rozevid\" --autostart \"/home/ann/Trading\"";
     QTest::newRow("spaces") << "/opt/my programs/k"
-                            << "/home/ann/two words"
-                            << "Exec=\"/opt/my programs/k\" --autostart\nPath=/home/ann/two words\n"
-                            << "\"/opt/my programs/k\" --autostart \"/home/ann/two words\"";
+                            << "/home/ann/two words/"
+                            << "Name=Kelvo-Rozevid (two words)\n"
+                            << "\"/opt/my programs/k\" --autostart \"/home/ann/two words/\"";
     QTest::newRow("reserved characters")
         << "/o/\"`$\\%/k"
         << " a\\b\tc"
-        << "Exec=\"/o/\\\\\"\\\\`\\\\$\\\\\\\\%%/k\" --autostart\nPath=\\sa\\\\b\\tc\n"
+        << "Exec=\"/o/\\\\\"\\\\`\\\\$\\\\\\\\%%/k\" --autostart \"file://%%20a%%5Cb%%09c\"\n"
+           "Path=\\sa\\\\b\\tc\n"
         << "\"/o/\"`$\\%/k\" --autostart \" a\\b\tc\"";
-    QTest::newRow("a drive's root")
-        << "C:\\K R\\k.exe"
-        << "C:\\"
-        << "Exec=\"C:\\\\\\\\K R\\\\\\\\k.exe\" --autostart\nPath=C:\\\\\n"
-        << "\"C:\\K R\\k.exe\" --autostart \"C:\\\\\"";
+    QTest::newRow("a drive's root") << "C:\\K R\\k.exe"
+                                    << "C:\\"
+                                    << "Name=Kelvo-Rozevid (C:\\\\)\n"
+                                    << "\"C:\\K R\\k.exe\" --autostart \"C:\\\\\"";
+    // What systemd would read as a specifier, a variable or an escape, what
+    // it would drop (a trailing space) or what would end a line of the unit.
+    for (const char* folder : {"/home/ann/50%off", "/home/ann/trail ", "/home/ann/\"q\" 'q'",
+                               "/home/ann/$HOME ${HOME}", "/home/ann/`b`", "/home/ann/a\nb"})
+        QTest::newRow(folder) << "/usr/bin/k" << folder << "[Desktop Entry]\n" << QString();
 }
 
 void TestService::autostartEntries()
@@ -257,12 +341,30 @@ void TestService::autostartEntries()
     const QString entry = xdgAutostartEntry(program, folder);
     QVERIFY2(entry.startsWith("[Desktop Entry]\nType=Application\n") && entry.contains(lines),
              qPrintable(entry));
-    QCOMPARE(windowsRunCommand(program, folder), run);
+    if (!run.isEmpty())
+        QCOMPARE(windowsRunCommand(program, folder), run);
     const StartArguments start = parseStartArguments({program, "--autostart", folder});
     QVERIFY(start.byDesktop && start.folder == folder);
     QVERIFY(!parseStartArguments({program}).byDesktop);
     QCOMPARE(autostartEntryName(folder), autostartEntryName(QString(folder)));
     QVERIFY(autostartEntryName(folder) != autostartEntryName(folder + "/x"));
+    if (QSysInfo::kernelType() != "linux" || !folder.startsWith("/home/ann/"))
+        return;
+    // The same folder in a temporary one, where it exists.
+    QTemporaryDir dir;
+    const QString real = QString(folder).replace(0, 9, dir.path());
+    QVERIFY(QDir().mkpath(real));
+    QFile probe(dir.filePath("probe"));
+    QVERIFY(probe.open(QIODevice::WriteOnly) &&
+            probe.write("#!/bin/sh\nprintf '%s\\0' \"$@\" >\"$0.args\"\n") > 0);
+    QVERIFY(probe.setPermissions(probe.permissions() | QFileDevice::ExeOwner));
+    probe.close();
+    for (const QString how : {"gio", "systemd"}) {
+        const auto words = launched(xdgAutostartEntry(probe.fileName(), real), how, dir.path());
+        QVERIFY2(words, qPrintable(how + " did not pass the folder on (or is missing: run "
+                                         "scripts/install-deps.sh --tests)"));
+        QCOMPARE(parseStartArguments(*words).folder, real);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestService)
