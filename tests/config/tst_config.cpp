@@ -193,9 +193,7 @@ void TestConfig::special()
     if (repair.isEmpty())
         return;
 
-    const LoadOutcome outcome =
-        evaluateConfig(readConfigFile(path), [](const QString&) { return true; });
-    QVERIFY(outcome.rewrite);
+    const LoadOutcome outcome = evaluateConfig(readConfigFile(path), [](auto) { return true; });
     const Message message = writeRepairedConfig(path, outcome);
     // Config.dat is a settings file again, where its target was repaired or
     // where the link was.
@@ -209,15 +207,10 @@ void TestConfig::special()
         return;
     // What the link named is exactly as it was.
     struct stat after {};
-    QCOMPARE(::stat(target, &after), 0);
-    QCOMPARE(after.st_mode, before.st_mode);
-    QCOMPARE(after.st_ino, before.st_ino);
-    QCOMPARE(after.st_rdev, before.st_rdev);
-    if (S_ISREG(after.st_mode)) {
-        QFile file(targetPath);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), old);
-    }
+    QVERIFY(::stat(target, &after) == 0 && after.st_mode == before.st_mode &&
+            after.st_ino == before.st_ino && after.st_rdev == before.st_rdev);
+    QFile file(targetPath);
+    QVERIFY(!S_ISREG(after.st_mode) || (file.open(QIODevice::ReadOnly) && file.readAll() == old));
 }
 
 QTEST_APPLESS_MAIN(TestConfig)

@@ -224,72 +224,49 @@ void TestService::keptLogin()
 
 namespace {
 
-// A unit's command line as systemd reads it: words, quoted or not, with "%%"
-// for a "%". Whatever else systemd would change (an escape it may not know,
-// another specifier, a variable) means the argument is not carried: nullopt.
-std::optional<QStringList> systemdWords(const QString& line)
-{
-    QStringList words;
-    QString word;
-    bool quoted = false;
-    bool inWord = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar c = line.at(i);
-        if (c == '"') {
-            quoted = !quoted;
-        } else if (c == ' ' && !quoted) {
-            if (inWord)
-                words << word;
-            word.clear();
-        } else if (c == '\\' || c == '$' || (c == '%' && line.mid(++i, 1) != "%")) {
-            return std::nullopt;
-        } else {
-            word += c;
-        }
-        inWord = c != ' ' || quoted;
-    }
-    return inWord ? words << word : words;
-}
-
 // The arguments that a desktop's starter passes to the program of an XDG
-// entry: GLib's (gio launch), or systemd's autostart generator.
+// entry: GLib's (gio launch, through a probe that writes them down), or
+// systemd's autostart generator (its unit's command line read as systemd
+// reads it: words, quoted or not, "%%" for "%"; whatever else systemd would
+// change, an escape, a specifier or a variable, means nullopt).
 std::optional<QStringList> launched(const QString& entry, const QString& how, const QDir& dir)
 {
-    const QString program = dir.filePath("probe");
-    QDir(dir.path()).mkpath("config/autostart");
+    dir.mkpath("config/autostart");
+    dir.mkpath("units");
     QFile file(dir.filePath("config/autostart/probe.desktop"));
-    if (!file.open(QIODevice::WriteOnly) || file.write(entry.toUtf8()) != entry.toUtf8().size())
+    if (!file.open(QIODevice::WriteOnly) || file.write(entry.toUtf8()) <= 0 || !file.flush())
         return std::nullopt;
-    file.close();
     QProcess starter;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-    env.insert("XDG_CONFIG_DIRS", dir.filePath("none"));
-    starter.setProcessEnvironment(env);
-    if (how == "gio") {
-        starter.start("gio", {"launch", file.fileName()});
-    } else {
-        dir.mkpath("units");
-        starter.start("/usr/lib/systemd/user-generators/systemd-xdg-autostart-generator",
-                      {dir.filePath("units"), dir.filePath("units"), dir.filePath("units")});
-    }
-    if (!starter.waitForFinished() || starter.exitCode() != 0)
+    starter.setEnvironment(QProcess::systemEnvironment()
+                           << "XDG_CONFIG_HOME=" + dir.filePath("config") << "XDG_CONFIG_DIRS=/-");
+    const QString units = dir.filePath("units");
+    starter.start(how == "gio" ? "gio"
+                               : "/usr/lib/systemd/user-generators/"
+                                 "systemd-xdg-autostart-generator",
+                  how == "gio" ? QStringList{"launch", file.fileName()}
+                               : QStringList{units, units, units});
+    QFile args(dir.filePath(how == "gio" ? "probe.args" : "units/app-probe@autostart.service"));
+    if (!starter.waitForFinished() || starter.exitCode() != 0 ||
+        !QTest::qWaitFor([&] { return args.size() > 0; }) || !args.open(QIODevice::ReadOnly))
         return std::nullopt;
-    if (how != "gio") {
-        QFile unit(dir.filePath("units/app-probe@autostart.service"));
-        if (!unit.open(QIODevice::ReadOnly))
+    if (how == "gio")
+        return QStringList{dir.filePath("probe")} + QString::fromUtf8(args.readAll()).split('\0');
+    const QString line = QRegularExpression("ExecStart=[:@+!-]*(.*)")
+                             .match(QString::fromUtf8(args.readAll()))
+                             .captured(1);
+    QStringList words{QString()};
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (c == '"')
+            quoted = !quoted;
+        else if (c == ' ' && !quoted)
+            words << QString();
+        else if (c == '\\' || c == '$' || (c == '%' && line.mid(++i, 1) != "%"))
             return std::nullopt;
-        const QString text = QString::fromUtf8(unit.readAll());
-        const QRegularExpression exec("^ExecStart=[:@+!-]*(.*)$",
-                                      QRegularExpression::MultilineOption);
-        return systemdWords(exec.match(text).captured(1));
+        else
+            words.last() += c;
     }
-    QFile args(program + ".args");
-    if (!QTest::qWaitFor([&] { return args.size() > 0; }) || !args.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QStringList words{program};
-    for (const QByteArray& word : args.readAll().chopped(1).split('\0'))
-        words << QString::fromUtf8(word);
     return words;
 }
 
@@ -356,7 +333,7 @@ void TestService::autostartEntries()
     QVERIFY(QDir().mkpath(real));
     QFile probe(dir.filePath("probe"));
     QVERIFY(probe.open(QIODevice::WriteOnly) &&
-            probe.write("#!/bin/sh\nprintf '%s\\0' \"$@\" >\"$0.args\"\n") > 0);
+            probe.write("#!/bin/sh\nprintf '%s\\0' \"$@\" | head -c -1 >\"$0.args\"\n") > 0);
     QVERIFY(probe.setPermissions(probe.permissions() | QFileDevice::ExeOwner));
     probe.close();
     for (const QString how : {"gio", "systemd"}) {
