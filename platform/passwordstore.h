@@ -32,6 +32,11 @@ public:
 // The system's store, through QtKeychain.
 std::shared_ptr<PasswordStore> systemPasswordStore();
 
+// Labels the secret that a store keeps under `key` for the program named
+// `service`, so that a person can tell it apart from another folder's;
+// quietly nothing where the store cannot be asked.
+void labelKeptSecret(const QString& service, const QString& key, const QString& label);
+
 // How a person removes an account's secret from the system's store by hand.
 QString passwordStoreRemovalHint(const QString& account);
 

@@ -7,6 +7,7 @@ pkg_check_modules(XCB REQUIRED IMPORTED_TARGET GLOBAL xcb xcb-xfixes)
 target_sources(kelvo_core PRIVATE
   linux/autostart.cpp
   linux/filesave.cpp
+  linux/storelabel.cpp
   linux/fontfaces.cpp
   linux/network.cpp
   linux/privatefolder.cpp

@@ -46,7 +46,12 @@ public:
     {
         auto* job = new QKeychain::WritePasswordJob(QLatin1String(kService));
         job->setTextData(secret);
-        start(job, account, [answer](Status status) { answer(status, QString()); });
+        start(job, account, [answer, account](Status status) {
+            if (status == Status::Done)
+                labelKeptSecret(QLatin1String(kService), keyOf(account),
+                                QStringLiteral("Kelvo-Rozevid login for %1").arg(account));
+            answer(status, QString());
+        });
     }
 
     void forget(const QString& account, Answer answer) override

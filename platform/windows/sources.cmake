@@ -3,6 +3,7 @@
 # area through Qt's icon.
 target_sources(kelvo_core PRIVATE
   windows/filesave.cpp
+  windows/storelabel.cpp
   windows/fontfaces.cpp
   windows/autostart.cpp
   windows/network.cpp

@@ -355,6 +355,8 @@ unattended)
   touch -d '-1 minute' "$work/since"
   auto_start
   kept || fail "the login was not kept: $(item)"
+  wait_for 5 eval 'secret-tool search server Kelvo-Rozevid user "$PWD" 2>&1 | grep -qxF "label = Kelvo-Rozevid login for $PWD"' ||
+    fail "the item is not labelled with its folder"
   [ "$(entries | wc -l)" = 1 ] || fail "no autostart entry"
   entry=$HOME/.config/autostart/$(entries)
   desktop-file-validate "$entry" && grep -qx 'Name=Kelvo-Rozevid (run)' "$entry" ||
