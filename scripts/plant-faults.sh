@@ -107,6 +107,11 @@ per-user#packaging/windows/installer.nsi.in#s/!define MULTIUSER_INSTALLMODE_COMM
 portable#platform/qt/portable.cpp#s/return own;/return std::nullopt;/#a portable copy started in its own folder exports there by default
 relink-objects#packaging/windows/make-relink-zip.sh#s/cp "\$file" "\$work\/\$name\/\$copy"/true/#the relink zip holds every object the program links
 start-folder#packaging/windows/installer.nsi.in#s/StrCpy \$OUTDIR "%USERPROFILE%"//#the Start-menu shortcut starts the program in the profile folder
+uninstall-run#packaging/windows/installer.nsi.in#s/(CurrentVersion\\Run"\n)  Call un\.RemoveAutoStartValues\n/$1/#the uninstaller removes this user's kelvo-rozevid-* Run values
+uninstall-approved#packaging/windows/installer.nsi.in#s/(StartupApproved\\Run"\n)  Call un\.RemoveAutoStartValues\n/$1/#the uninstaller removes the Run values' twins under StartupApproved\Run
+uninstall-others#packaging/windows/installer.nsi.in#s/\$R3 S== "kelvo-rozevid-"/1 = 1/#the uninstaller leaves other programs' Run values alone
+uninstall-logins#packaging/windows/installer.nsi.in#s/    Call un\.RemoveLogins\n//#the uninstaller removes the Kelvo-Rozevid:* credentials unless answered no
+logins-kept-on-no#packaging/windows/installer.nsi.in#s/\$\{NSD_GetState\} \$LoginsBox \$RemoveLogins/Nop/#answered no, the uninstaller keeps the credentials
 kept-secret#service/keptlogin.cpp#s/lines\.size\(\) != 3/lines.size() < 3/#a kept secret is a login only when it is exactly three lines
 refused-kept#service/keptlogin.cpp#s/return Next::AskUser;/return Next::TryAgain;/#a refused kept login is not sent again
 exec-quoting#platform/qt/autostart.cpp#s/c == QLatin1Char\('\$'\) \|\|\n\s*//#a "$" in the program's path takes a backslash in Exec=

@@ -6,7 +6,10 @@
 // (packaging/windows/kelvo-rozevid.ico), the background as binary PPM: the
 // window shows it at
 // once, and a PPM is read in a fraction of the time a PNG takes to decode
-// (the program's resources compress it as well).
+// (the program's resources compress it as well). The Windows installer's
+// pictures, a part of the background with the icon on it, are written as the
+// 24-bit BMPs its pages show: the header's (150 x 57) and the one beside the
+// welcome and finish pages (164 x 314), into packaging/windows/.
 //
 //   kelvo-make-artwork [window artwork folder [theme icon folder]]
 //
@@ -380,6 +383,22 @@ QImage drawIcon(int size)
     return image;
 }
 
+// The installer's pictures: a slice of the background, scaled to the
+// picture's height and cut at the breakout of the candles, with the icon on
+// it; the header's at its right, the side picture's below the candles.
+QImage drawInstallerPicture(int width, int height, int iconSize, QPoint iconAt)
+{
+    const QImage background = drawBackground(2)
+                                  .scaledToHeight(height, Qt::SmoothTransformation)
+                                  .convertToFormat(QImage::Format_RGB32);
+    const int breakout = int(candleX(10) * height / kHeight);
+    QImage image = background.copy(std::max(0, breakout - width / 2), 0, width, height);
+    QPainter p(&image);
+    p.drawImage(iconAt, drawIcon(iconSize));
+    p.end();
+    return image;
+}
+
 bool save(const QImage& image, const QDir& dir, const QString& name, const char* format = "PNG")
 {
     const QString path = dir.filePath(name);
@@ -449,6 +468,13 @@ int main(int argc, char** argv)
     }
     ok = saveIco({drawIcon(16), drawIcon(32), drawIcon(48), drawIcon(256)},
                  themeIcons.filePath(QStringLiteral("../windows/kelvo-rozevid.ico"))) &&
+         ok;
+    const QDir windows(QDir::cleanPath(themeIcons.filePath(QStringLiteral("../windows"))));
+    ok = save(drawInstallerPicture(150, 57, 40, QPoint(102, 8)), windows,
+              QStringLiteral("installer-header.bmp"), "BMP") &&
+         ok;
+    ok = save(drawInstallerPicture(164, 314, 96, QPoint(34, 196)), windows,
+              QStringLiteral("installer-side.bmp"), "BMP") &&
          ok;
     return ok ? 0 : 1;
 }

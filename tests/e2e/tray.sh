@@ -452,6 +452,7 @@ if [ "$kind" = wine ]; then
   wait_for 10 eval 'wine reg query "$run_key" 2>/dev/null | grep -qF "\"C:\\Program Files\\Kelvo-Rozevid\\kelvo-rozevid.exe\" --autostart \"$profile\""' ||
     fail "no Run value: $(wine reg query "$run_key")"
   wine reg query "$creds" /s 2>/dev/null | grep -qF "Kelvo-Rozevid:$profile" || fail "no credential: $(wine reg query "$creds" /s)"
+  wine reg export "$run_key" run.reg /y >/dev/null && wine reg export "$creds" creds.reg /y >/dev/null || fail "no export"
   xdotool mousemove --window "$win" 540 168 click 1
   timeout 20 wineserver -w || fail "Exit did not end the program"
   rm Kelvo-Daily.csv
@@ -463,6 +464,8 @@ if [ "$kind" = wine ]; then
   xdotool mousemove --window "$win" 104 176 click 1
   wait_for 10 eval '! wine reg query "$run_key" 2>/dev/null | grep -q kelvo-rozevid-' || fail "the Run value stayed"
   ! wine reg query "$creds" /s 2>/dev/null | grep -qF "Kelvo-Rozevid:" || fail "the credential stayed"
+  xdotool mousemove --window "$win" 104 176 click 1 # checked again, for the uninstall below
+  wait_for 10 eval 'wine reg query "$creds" /s 2>/dev/null | grep -qF "Kelvo-Rozevid:"' || fail "no credential again"
   xdotool mousemove --window "$win" 540 168 click 1
   timeout 20 wineserver -w || fail "Exit did not end the program"
   start_menu() { # a start from the Start menu; sets win
@@ -476,17 +479,35 @@ if [ "$kind" = wine ]; then
   wine "$client" /S || fail "the installer failed over a running program"
   wait_for 5 gone || fail "the installer left the program running"
   [ "$(date -r "$installed/kelvo-rozevid.exe" +%Y)" != 2001 ] || fail "the installer did not replace the running program"
-  # An uninstall while it runs closes it too.
+  # An uninstall while it runs closes it too. It removes this user's "Auto Start" entries (a value
+  # Task Manager switched off too) and kept logins, and no other program's value: the next sign-in
+  # (wineboot) runs the other program and fails on none of this program's.
   start_menu
+  approved='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run'
+  name=$(wine reg query "$run_key" | grep -o 'kelvo-rozevid-[^ ]*') || fail "no Run value before the uninstall"
+  wine reg add "$approved" /v "$name" /t REG_BINARY /d 030000000000000000000000 /f >/dev/null &&
+    wine reg add "$run_key" /v Other /d 'cmd /c echo >C:\other-ran' /f >/dev/null || fail "reg add"
   wine "$installed/Uninstall.exe" /S && timeout 20 wineserver -w || fail "the uninstaller did not end"
   gone || fail "the uninstaller left the program running"
+  WINEDEBUG=err+wineboot wine wineboot >"$work/run/wineboot.log" 2>&1 && wait_for 10 test -e "$WINEPREFIX/drive_c/other-ran" ||
+    fail "the uninstaller removed another program's Run value"
+  ! grep -i 'process_run_key.*kelvo' "$work/run/wineboot.log" || fail "a Run value of the program failed"
+  ! wine reg query "$run_key" | grep -q kelvo-rozevid- || fail "the uninstaller left the Run value"
+  ! wine reg query "$approved" | grep -q kelvo-rozevid- || fail "the uninstaller left the Task Manager value"
+  ! wine reg query "$creds" /s | grep -qF "Kelvo-Rozevid:" || fail "the uninstaller left the credential"
   [ ! -e "$installed" ] && [ ! -e "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kelvo-Rozevid.lnk" ] &&
     ! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "not uninstalled"
   [ -s Config.dat ] && [ -s Kelvo-Daily.csv ] || fail "the uninstaller removed the user's files"
   # A reinstall goes into the folder of the install it finds.
   wine "$client" /S '/D=C:\Tools\Kelvo' && wine "$client" /S || fail "the installer failed"
   [ -e "$WINEPREFIX/drive_c/Tools/Kelvo/kelvo-rozevid.exe" ] && [ ! -e "$installed" ] || fail "a reinstall moved"
-  wine 'C:\Tools\Kelvo\Uninstall.exe' /S && timeout 20 wineserver -w || fail "the uninstaller did not end"
+  # Answered no on its page, the uninstaller keeps the logins, and still removes the Run value.
+  wine reg import run.reg && wine reg import creds.reg && wine 'C:\Tools\Kelvo\Uninstall.exe' &
+  box=$(timeout 30 xdotool search --sync --onlyvisible --name "Kelvo-Rozevid Uninstall" | head -1) || fail "no uninstaller"
+  timeout 10 xdotool windowfocus --sync "$box" key alt+r Return || fail "the uninstaller took no keys"
+  wait_for 20 eval '! wine reg query "$run_key" | grep -q kelvo-rozevid-' || fail "the uninstaller left the Run value"
+  wait_for 10 eval 'xdotool key Return; ! xwininfo -id "$box" &>/dev/null' && timeout 20 wineserver -w || fail "no Close"
+  wine reg query "$creds" /s | grep -qF "Kelvo-Rozevid:$profile" || fail "the uninstaller removed the login kept"
   # An install for the user alone: the user's programs folder, Start menu and registry.
   wine "$client" /S /CurrentUser || fail "the installer failed for the current user"
   own="$WINEPREFIX/drive_c/users/$(id -un)/AppData"
