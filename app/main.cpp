@@ -94,6 +94,7 @@ int main(int argc, char* argv[])
                 manager.setRestartHint(QSessionManager::RestartNever);
                 return;
             }
+            manager.setRestartHint(QSessionManager::RestartIfRunning);
             manager.setRestartCommand({QCoreApplication::applicationFilePath(),
                                        QStringLiteral("--autostart"), QDir::currentPath()});
         });

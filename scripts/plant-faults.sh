@@ -148,6 +148,9 @@ repair-link#config/configfile.cpp#s/replaceLink \? AtLink::Replace : AtLink::Fol
 own-id-lock#platform/qt/instanceguard.cpp#s/m_lock->removeStaleLockFile\(\);/;/#a lock naming this very process is stale
 private-folder#platform/qt/instanceguard.cpp#s/const QString own = privateFolder\(problem\);/const QString own = QDir::tempPath();/#the lock and the socket live only in a folder of the user's own
 caller-cap#platform/qt/localchannel.cpp#s/if \(m_callers > kMaxCallers\)/if (false)/#the listener takes a few callers at a time
+session-never#app/main.cpp#s/manager\.setRestartHint\(QSessionManager::RestartNever\);/;/#with Auto Start on, a saved session does not start the program a second time
+session-again#app/main.cpp#s/            manager\.setRestartHint\(QSessionManager::RestartIfRunning\);\n//#with Auto Start off again, a saved session brings the program back
+session-folder#app/main.cpp#s/QStringLiteral\(\"--autostart\"\), QDir::currentPath\(\)\}\);/QStringLiteral(\"--autostart\")});/#a saved session brings the program back in its own start folder
 desktop-quiet#app/main.cpp#s/        if \(start\.byDesktop\)\n            return 0;\n//#a start by the desktop that finds the program running ends quietly
 unreachable-box#app/main.cpp#s/box->show\(nullptr, title, text\);\n(\s*)return 1;/return 1;/#a start that cannot reach the running program says so
 EOF

@@ -2,8 +2,9 @@
 // is the program's name and the folder); its comment says what it is.
 #include "platform/passwordstore.h"
 
-#include <wincred.h>
 #include <windows.h>
+// (after windows.h, whose types it uses)
+#include <wincred.h>
 
 namespace kelvo {
 

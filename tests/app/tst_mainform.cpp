@@ -267,13 +267,11 @@ void TestMainForm::insideWindow()
     test::FormFixture f;
     const QSize size = f.form->size();
     for (const QWidget* control : f.form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        const QRect r = control->geometry();
-        if (control->objectName().isEmpty() || r.isEmpty())
-            continue; // never drawn
-        for (const double scale : {1.0, 1.25, 1.5})
-            QVERIFY2(r.left() >= 0 && r.top() >= 0 &&
-                         (r.x() + r.width()) * scale <= std::floor(size.width() * scale) - 1 &&
-                         (r.y() + r.height()) * scale <= std::floor(size.height() * scale) - 1,
+        const QRect r = control->geometry(); // (one with no size is never drawn)
+        for (const double s : {1.0, 1.25, 1.5})
+            QVERIFY2(r.isEmpty() || (r.left() >= 0 && r.top() >= 0 &&
+                                     (r.right() + 1) * s <= std::floor(size.width() * s) - 1 &&
+                                     (r.bottom() + 1) * s <= std::floor(size.height() * s) - 1),
                      qPrintable(control->objectName()));
     }
 }

@@ -1,27 +1,12 @@
 #!/usr/bin/env bash
-# "Minimize" and the way back on each kind of desktop, with the real program
-# under Xvfb against the demo service and the desktop's parts started here:
-#   tray.sh <sni|xembed|wm|wine|unattended> <client> <demo-service> <port> <artifacts-folder>
-# sni:    lxqt-panel, a StatusNotifierItem host, started late; a click on the
-#         icon restores the window, and so does a start in the same folder.
-# xembed: trayer, started late; a single click on the icon does nothing, a
-#         double click restores the window.
-# wm:     openbox and no tray; the window is minimised, and a change of
-#         positions and a start in the same folder bring it back; a start in
-#         another folder, or after a crash, opens a window of its own.
-# wine:   <client> is the Windows installer, under Wine with trayer: install, first start, a wrong
-#         password, exports, the icon as for xembed, Manual Update, alarm, a second start, texts
-#         (also beside another active window), "Auto Start" (the Run value, the credential, a start
-#         in the system folder that logs in by itself), Exit, an install and an uninstall over the running
-#         program, a reinstall into the folder it found, an install for the current user.
-# unattended: openbox and trayer; "Auto Start" with no password store on the bus (a message,
-#         nothing kept), then with gnome-keyring's Secret Service (the item, the XDG entry, no
-#         encoded password in a plain file); started as systemd's xdg-autostart generator makes
-#         the entry's unit start it, with the service down at first, it logs in by itself,
-#         exports and hides to the tray with no input; after a refused kept login a login by
-#         hand replaces it; unchecked, the entry and the item are gone.
-# On both Linux trays the window comes back when the tray is killed, and hides
-# again into the tray started anew.
+# The real program under Xvfb against the demo service, with the desktop's parts started here
+# (README, "What the tests prove", tells each run's steps):
+#   tray.sh <sni|xembed|wm|wine|unattended|xfce> <client> <demo-service> <port> <artifacts-folder>
+# sni, xembed, wm: "Minimize" and the way back on lxqt-panel, on trayer and on openbox alone, and
+#   second starts; wine: <client> is the Windows installer, the program installed, used and
+#   uninstalled under Wine; unattended: "Auto Start" on openbox and trayer, the program started as
+#   systemd's generator makes the entry's unit start it; xfce: the same on an Xfce session that is
+#   ended, saved and not, and started again.
 set -euo pipefail
 kind=$1 client=$2 demo=$3 port=$4 artifacts=$5/tray-$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -82,14 +67,27 @@ tray() {
   # (Its window, mapped or not: with no icon yet it may be zero wide.)
   timeout 20 xdotool search --sync --pid $tray_pid >/dev/null || fail "trayer did not start"
 }
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 case $kind in
 wine) tray ;;
 wm | unattended)
   openbox --sm-disable >openbox.log 2>&1 &
   started $!
-  wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
   wait_for 10 wm_running || fail "openbox did not start"
   [ "$kind" = wm ] || tray
+  ;;
+xfce) # a session saved at logout, its own programs only (Debian's three), in a home of its own
+  export HOME="$work/home" xml=$work/home/.config/xfce4/xfconf/xfce-perchannel-xml
+  mkdir -p "$xml" && printf '<channel name="xfce4-session" version="1.0">%s%s</channel>' \
+    '<property name="general" type="empty"><property name="SaveOnExit" type="bool" value="true"/></property>' \
+    '<property name="sessions" type="empty"><property name="Failsafe" type="empty"><property name="Count" type="int" value="3"/></property></property>' >"$xml/xfce4-session.xml"
+  /usr/lib/*/xfce4/xfconf/xfconfd >>xfconfd.log 2>&1 &
+  started $!
+  session() { # in a process group of its own, with the programs it starts
+    setsid xfce4-session >>session.log 2>&1 &
+    session_pid=$! && started $session_pid && wait_for 20 wm_running || fail "Xfce did not start"
+  }
+  session
   ;;
 esac
 
@@ -128,9 +126,8 @@ else
   # runtime where the client has one, which must come first.
   preload="$(ldd "$client" | awk '/libasan/ { print $3 }') $(echo /usr/lib/*/faketime/libfaketime.so.1)"
   export HOME="$work/run" XDG_RUNTIME_DIR="$work" TZ=UTC TMPDIR="$work"
-  if [ "$kind" = unattended ]; then # run from a folder with a space in its name
-    # The start folder is not the home folder, where the desktop starts it.
-    mkdir "$work/home" "$work/my programs"
+  if [ "$kind" = unattended ] || [ "$kind" = xfce ]; then # from a folder with a space, started in the home
+    mkdir -p "$work/home" "$work/my programs"
     export HOME="$work/home"
     cp "$client" "$(dirname "$client")/kelvo-network.so" "$work/my programs/"
     client="$work/my programs/$(basename "$client")"
@@ -339,7 +336,7 @@ EOF
   xdotool windowfocus --sync "$box" key Return
   wait_for 10 test -f Config.dat || fail "a FIFO as Config.dat was not repaired"
   ;;
-unattended)
+unattended | xfce)
   auto_start() { xdotool mousemove --window "$win" 104 176 click 1; }
   item() { secret-tool lookup server Kelvo-Rozevid user "$PWD"; }
   kept() { wait_for 10 eval '[ "$(item)" = "$(printf "demo\n3\$med\n3")" ]'; }
@@ -363,6 +360,31 @@ unattended)
     fail "an entry the desktop's list cannot tell apart: $(cat "$entry")"
   ! grep -rlF '3$med' "$work" $(find /tmp -maxdepth 1 -type f -newer "$work/since") ||
     fail "the encoded password is in a plain file"
+  if [ "$kind" = xfce ]; then
+    # Ended, then saved and ended, and again: one program, in its start folder, logged in and hidden;
+    # then, "Auto Start" off, the saved session brings the program back in its start folder.
+    saved=$HOME/.cache/sessions/xfce4-session-$(hostname):${DISPLAY#:}
+    for round in 1 2 3; do
+      if [ $round = 3 ]; then
+        "$client" >>client.log 2>&1 # a start by hand brings the window back
+        wait_for 10 shown && auto_start && wait_for 10 eval '[ -z "$(entries)" ]' || fail "not unchecked"
+      fi
+      if [ $round != 1 ]; then # saved: with "Auto Start" on, without the program
+        rm -f "$saved" && dbus-send --dest=org.xfce.SessionManager --print-reply /org/xfce/SessionManager \
+          org.xfce.Session.Manager.Checkpoint string:Default >/dev/null
+        wait_for 10 grep -qs xfce4-panel "$saved" && [ "$(grep -c "RestartCommand=$client,--autostart,$PWD$" "$saved")" = $((round - 2)) ] ||
+          fail "the session saved $(grep Command "$saved")"
+      fi
+      kill -- -"$session_pid" && kill "$client_pid" 2>/dev/null # its programs go with its display
+      wait_for 20 eval '! kill -0 $session_pid && ! kill -0 $client_pid' 2>/dev/null || fail "the session did not end"
+      rm -f Kelvo-Hourly.csv && session
+      wait_for 20 eval 'client_pid=$(pgrep -f "^$client")' && sleep 3 && [ "$(pgrep -fc "^$client")" = 1 ] &&
+        [ "$(readlink /proc/$client_pid/cwd)" = "$PWD" ] || fail "not one program in its start folder: $(pgrep -fa "^$client")"
+      [ $round != 3 ] || exit 0
+      win=$(xdotool search --limit 1 --pid "$client_pid" --name "$title")
+      wait_for 30 eval 'test -s Kelvo-Hourly.csv && hidden' || fail "not logged in and hidden"
+    done
+  fi
   xdotool mousemove --window "$win" 540 168 click 1 # Exit
   wait_for 10 eval '! kill -0 $client_pid 2>/dev/null' || fail "Exit did not end the program"
   # Started as the desktop starts it (the unit that systemd makes of the entry, in the home folder,
@@ -389,8 +411,7 @@ unattended)
   wait_for 5 hidden || fail "not hidden once logged in"
   xdotool search --onlyvisible --pid "$client_pid" --class Kelvo-Rozevid >/dev/null || fail "hidden with no icon"
   # The desktop's start at the next login finds it running: it ends quietly, the window stays hidden.
-  (cd "$HOME" && exec timeout 20 "${command[@]}") >>client.log 2>&1 || fail "a second start by the desktop failed"
-  hidden || fail "a second start by the desktop brought the window back"
+  (cd "$HOME" && exec timeout 20 "${command[@]}") >>client.log 2>&1 && hidden || fail "a second start by the desktop"
   # A locked store (no prompt can unlock it here): the login panel, with the window answering,
   # never a window frozen on the store. Unlocked again by a new daemon for the last step.
   kill "$client_pid"
