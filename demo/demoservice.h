@@ -80,7 +80,7 @@ private:
 
 // Command-line options of the demo service.
 struct Options {
-    int port = 8421; // 0 lets the system pick a free port
+    int port = 8421;            // 0 lets the system pick a free port
     std::int64_t period = 3600; // new data at the top of each hour, as the real service
     std::uint64_t seed = 20261206;
     // The data stands still and moves on by one period at each SIGUSR1, so
