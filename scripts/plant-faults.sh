@@ -151,6 +151,7 @@ caller-cap#platform/qt/localchannel.cpp#s/if \(m_callers > kMaxCallers\)/if (fal
 session-never#app/main.cpp#s/manager\.setRestartHint\(QSessionManager::RestartNever\);/;/#with Auto Start on, a saved session does not start the program a second time
 session-again#app/main.cpp#s/            manager\.setRestartHint\(QSessionManager::RestartIfRunning\);\n//#with Auto Start off again, a saved session brings the program back
 session-folder#app/main.cpp#s/QStringLiteral\(\"--autostart\"\), QDir::currentPath\(\)\}\);/QStringLiteral(\"--autostart\")});/#a saved session brings the program back in its own start folder
+message-answers#app/main.cpp#s/    form\.setBeforeMessage\(listen\);\n//#a second start is answered while a message box waits at start
 desktop-quiet#app/main.cpp#s/        if \(start\.byDesktop\)\n            return 0;\n//#a start by the desktop that finds the program running ends quietly
 unreachable-box#app/main.cpp#s/box->show\(nullptr, title, text\);\n(\s*)return 1;/return 1;/#a start that cannot reach the running program says so
 EOF

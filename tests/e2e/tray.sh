@@ -326,13 +326,14 @@ EOF
   wait $second || status=$?
   [ $status = 1 ] || fail "a start that cannot reach the first ended with status $status"
   kill -CONT "$client_pid"
-  # A FIFO as Config.dat, which would block a read, is a damaged file: the
-  # start repairs it and says so.
+  # A FIFO as Config.dat, which would block a read, is a damaged file: the start repairs it and says
+  # so, and answers a second start while its message waits.
   mkdir ../fifo && mkfifo ../fifo/Config.dat && cd ../fifo
   "${program[@]}" >>../run/fifo.log 2>&1 &
   started $!
   box=$(timeout 20 xdotool search --sync --onlyvisible --name "Error while reading the config") ||
     fail "no word of a FIFO as Config.dat"
+  timeout 20 "${program[@]}" >>../run/fifo.log 2>&1 || fail "a second start was not answered during the message"
   xdotool windowfocus --sync "$box" key Return
   wait_for 10 test -f Config.dat || fail "a FIFO as Config.dat was not repaired"
   ;;
