@@ -27,7 +27,7 @@ packages=(
 test_packages=(
   xvfb xauth xdotool x11-utils imagemagick
   dbus dbus-daemon dbus-bin at-spi2-core python3-pyatspi python3-dbus python3-gi gir1.2-atspi-2.0
-  weston trayer openbox lxqt-panel xfce4-session xfwm4 xfce4-panel xfconf
+  weston trayer openbox lxqt-panel lxqt-session xfce4-session xfwm4 xfce4-panel xfconf
   libfaketime faketime gnome-keyring libsecret-tools systemd
   clang clang-format libclang-rt-14-dev llvm
   python3 curl fontconfig desktop-file-utils libglib2.0-bin appstream lintian debootstrap ccache
