@@ -56,11 +56,11 @@ body-cap#platform/httptransfer.h#s/qint64 maxBodyBytes = 64 \* 1024;/qint64 maxB
 portal-login#service/protocol.cpp#s/if \(cleanSignalReply\(reply\)\)\n/if (!reply.isEmpty())\n/#a login answered with a page of markup is not accepted
 unreachable#service/protocol.cpp#s/if \(transferFailed\)\n\s*return LoginOutcome::Unreachable;\n//#a login whose transfer failed says the service was not reached
 export-bytes#service/exportfile.cpp#s/return encodeAsReceived\(line, encoding\);/return line.toUtf8();/#export fields are written in the bytes received
-export-shown#service/fetchsignals.cpp#s/LabExportError->setVisible\(failure->failed\);//#a failed export shows in the window
+export-shown#app/fetchsignals.cpp#s/LabExportError->setVisible\(failure->failed\);//#a failed export shows in the window
 in-place#platform/linux/filesave.cpp#s/if \(const int error = ::posix_fallocate\(file\.get\(\), 0, bytes\.size\(\)\)\)/if (const int error = 0)/#an in-place rewrite claims its room before touching the file
 zone-kept#app/mainform.cpp#s/ListBoxGMT->setSelectionModel\(new KeepOneSelected\(ListBoxGMT->model\(\), ListBoxGMT\)\);//#a chosen time zone cannot be unselected
-installed-alarm#alerts/alarm.cpp#s/return FileExists\(installed\) \? installed : QString\(\);/return QString();/#without a sound of its own the start folder gets the installed one
-alarm-beep#alerts/alarm.cpp#s/if \(!PlayWAV\(file\)\)/if (!PlayWAV(file) \&\& false)/#a sound that cannot be played is replaced by the beep
+installed-alarm#app/alarm.cpp#s/return FileExists\(installed\) \? installed : QString\(\);/return QString();/#without a sound of its own the start folder gets the installed one
+alarm-beep#app/alarm.cpp#s/if \(!PlayWAV\(file\)\)/if (!PlayWAV(file) \&\& false)/#a sound that cannot be played is replaced by the beep
 sni-click#platform/linux/statusnotifieritem.cpp#s/if \(m_onActivate\)\n\s*m_onActivate\(\);//#a click on a StatusNotifierItem brings the window back
 late-host#platform/linux/trayicon.cpp#s/StatusNotifierItem::hostRegistered\(\)\)\)/[] { static const bool first = StatusNotifierItem::hostRegistered(); return first; }()))/#each click looks for a StatusNotifierItem host afresh
 sni-tip#app/tray.cpp#s/"Kelvo-Rozevid - click to restore"/"Kelvo-Rozevid - double click to restore"/#the tip on a StatusNotifierItem host says one click restores
@@ -96,7 +96,7 @@ zone-list-fits#app/mainform.cpp#s/ListBoxGMT->verticalScrollBar\(\)->setStyle\(L
 steady-labels#app/mainform.cpp#s/steady\.setColor\(QPalette::WindowText,/steady.setColor(QPalette::Active, QPalette::WindowText,/#labels read the same when the window is not active
 steady-boxes#app/mainform.cpp#s/steady\.setColor\(role, steady\.color\(QPalette::Active, role\)\);/steady.setColor(QPalette::Active, role, steady.color(QPalette::Active, role));/#check boxes read the same when the window is not active
 zone-in-use-shown#app/mainform.cpp#s/ListBoxGMT->item\(timeZoneEntries\(\)\.indexOf\(config::zoneEntryToSave\(\{\}\)\)\)/ListBoxGMT->item(0)/#before a zone is chosen the list shows the zone in use
-browse-separator#config/settings.cpp#s/BoxPath->setText\(config::appPathFor\(folder\)\);/BoxPath->setText(folder);/#the folder Browse picks ends with the separator
+browse-separator#app/settings.cpp#s/BoxPath->setText\(config::appPathFor\(folder\)\);/BoxPath->setText(folder);/#the folder Browse picks ends with the separator
 config-utf8-write#config/configfile.cpp#s/return kByteOrderMark \+ text\.toUtf8\(\);/return text.toLocal8Bit();/#Config.dat beyond the code page is written in UTF-8 after its mark
 config-utf8-read#config/configfile.cpp#s/bytes\.startsWith\(kByteOrderMark\)/false/#Config.dat that starts with the mark is read as UTF-8
 config-ansi#config/configfile.cpp#s/if \(auto bytes = codePage\.encode\(text\)\)/if (auto bytes = std::optional<QByteArray>())/#Config.dat that fits the code page is written in it, as before
