@@ -64,7 +64,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QString::fromLatin1(kelvo::kVersion));
     // The name of the installed menu entry (packaging/), so that the desktop
     // puts the window under its entry and shows the entry's icon for it.
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.kelvorozevid.KelvoRozevid"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kelvo::kIconName));
     // The window may be hidden to the notification area; the program ends
     // only by "Exit" or by closing the window.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -170,17 +170,22 @@ LoadOutcome evaluateConfig(const std::optional<QByteArray>& contents,
     return outcome;
 }
 
+namespace {
+
+const QString kReadError =
+    QStringLiteral("Kelvo-Rozevid - Error while reading the configuration file");
+
+} // namespace
+
 Message loadMessage(LoadMessage message)
 {
-    const QString readError =
-        QStringLiteral("Kelvo-Rozevid - Error while reading the configuration file");
     switch (message) {
     case LoadMessage::Missing:
-        return {readError, QStringLiteral("Your configuration file is missing. A new one has been "
-                                          "created, please update it later.")};
+        return {kReadError, QStringLiteral("Your configuration file is missing. A new one has been "
+                                           "created, please update it later.")};
     case LoadMessage::Corrupted:
-        return {readError, QStringLiteral("Your configuration file is corrupted. A new one has "
-                                          "been created, please update it later.")};
+        return {kReadError, QStringLiteral("Your configuration file is corrupted. A new one has "
+                                           "been created, please update it later.")};
     case LoadMessage::Address:
         return {QStringLiteral("Kelvo-Rozevid - Error while checking the default writing address "
                                "on the configuration file"),
@@ -206,7 +211,7 @@ Message writeRepairedConfig(const QString& path, const LoadOutcome& outcome)
         return writeFailedMessage(path, *failure);
     if (!replaceLink)
         return loadMessage(outcome.message);
-    return {QStringLiteral("Kelvo-Rozevid - Error while reading the configuration file"),
+    return {kReadError,
             QStringLiteral("Your configuration file %1 was a link to %2, which is not a settings "
                            "file. A new configuration file has been created in place of the link, "
                            "and %2 was left as it was; please update it later.")

@@ -31,8 +31,8 @@ public:
 // The desktop's own autostart (one implementation per platform).
 std::shared_ptr<Autostart> desktopAutostart();
 
-// The icon the program's menu entry and autostart entries show, installed in
-// the icon theme under this name.
+// The program's desktop entry id: the name of its installed menu entry, and of
+// the icon that entry and the autostart entries show.
 inline constexpr char kIconName[] = "org.kelvorozevid.KelvoRozevid";
 
 // How the program was started. The entry starts it with "--autostart" and
