@@ -1,3 +1,4 @@
+#include "app/controls.h"
 #include "app/mainform.h"
 
 #include <QAccessible>
@@ -43,30 +44,19 @@ void setAccessibleRole(QWidget* widget, QAccessible::Role role)
 
 void MainForm::setAccessibleNames()
 {
-    // Each control is named by the text a sighted user reads beside it.
-    LabUser->setBuddy(BoxUser);
-    LabPass->setBuddy(BoxPassword);
-    LabSystem->setBuddy(ComboSystem);
-    LabLast->setBuddy(BoxLast);
-    LabNext->setBuddy(BoxNext);
-    LabGMT->setBuddy(ListBoxGMT);
-    const std::pair<QWidget*, QString> names[] = {
-        {BoxUser, LabUser->text()},
-        {BoxPassword, LabPass->text()},
-        {ComboSystem, LabSystem->text()},
-        {FGrid, QStringLiteral("Signals")},
-        {BoxLast, LabLast->text()},
-        {BoxNext, LabNext->text()},
-        {ListBoxGMT, LabGMT->text()},
-        {BoxPath, QStringLiteral("Export folder")},
-        {CheckSound, QStringLiteral("Check Sound")},
-        {CheckAlarm, QStringLiteral("Signal Alarm")},
-        {CheckText, QStringLiteral("Export Data")},
-        {CheckAutoStart, QStringLiteral("Auto Start")},
-        {LabExportError, LabExportError->text()},
-    };
-    for (const auto& [control, name] : names)
-        control->setAccessibleName(name);
+    // Each control is named by the text a sighted user reads beside it (a
+    // label's, through its buddy), or by the name the table gives it.
+    for (const controls::Control& c : controls::kControls) {
+        if (!*c.names)
+            continue;
+        auto* control = findChild<QWidget*>(QLatin1String(c.name), Qt::FindDirectChildrenOnly);
+        if (c.kind == controls::Kind::Label)
+            qobject_cast<QLabel*>(control)->setBuddy(
+                findChild<QWidget*>(QLatin1String(c.names), Qt::FindDirectChildrenOnly));
+        else
+            control->setAccessibleName(QLatin1String(c.names));
+    }
+    LabExportError->setAccessibleName(LabExportError->text());
 
     // A refused login is read out as an alert when its message shows.
     QAccessible::installFactory(roleFactory);
@@ -84,11 +74,11 @@ void MainForm::setAccessibleNames()
     LabAnnounce->hide();
 }
 
-void MainForm::announcePositions()
+void MainForm::announcePositions(const service::SignalRows& rows)
 {
     QStringList positions;
-    for (int row = 1; row < FGrid->Rows(); ++row)
-        positions << FGrid->TextMatrix(row, 0) + QLatin1Char(' ') + FGrid->TextMatrix(row, 1);
+    for (const service::SignalRow& row : rows)
+        positions << row.title + QLatin1Char(' ') + row.cells.at(0);
     LabAnnounce->hide();
     LabAnnounce->setAccessibleName(QStringLiteral("Positions: ") +
                                    positions.join(QLatin1String(", ")));

@@ -81,7 +81,7 @@ int main(int argc, char* argv[])
     bool listening = false;
     const auto listen = [&] {
         if (!std::exchange(listening, true))
-            guard.listen([&] { form.ShowAgain(); });
+            guard.listen([&] { form.showAgain(); });
     };
     form.setBeforeMessage(listen);
     // The desktop's autostart entry is the one way back at login: a session
@@ -98,7 +98,7 @@ int main(int argc, char* argv[])
             manager.setRestartCommand({QCoreApplication::applicationFilePath(),
                                        QStringLiteral("--autostart"), QDir::currentPath()});
         });
-    form.Form_Load();
+    form.load();
     // A kept login logs in by itself, asked for once the window shows.
     form.readKeptLoginAfterFirstFrame();
     form.show();

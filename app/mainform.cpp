@@ -1,8 +1,8 @@
 #include "app/mainform.h"
 
 #include "alerts/alarmpacing.h"
+#include "app/controls.h"
 #include "config/configfile.h"
-#include "platform/filesave.h"
 #include "platform/fontsetup.h"
 #include "platform/twips.h"
 
@@ -22,6 +22,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyleFactory>
 #include <QTimer>
 #include <algorithm>
@@ -123,23 +124,11 @@ qreal backgroundRatio(qreal devicePixelRatio)
 
 } // namespace
 
+
 void placeTwips(QWidget* widget, int left, int top, int width, int height)
 {
     widget->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
                         twipsToPixels(height));
-}
-
-const QStringList& MainForm::timeZoneEntries()
-{
-    static const QStringList entries = {
-        QStringLiteral("+12"), QStringLiteral("+11"), QStringLiteral("+10"), QStringLiteral("+09"),
-        QStringLiteral("+08"), QStringLiteral("+07"), QStringLiteral("+06"), QStringLiteral("+05"),
-        QStringLiteral("+04"), QStringLiteral("+03"), QStringLiteral("+02"), QStringLiteral("+01"),
-        QStringLiteral("+0"),  QStringLiteral("-01"), QStringLiteral("-02"), QStringLiteral("-03"),
-        QStringLiteral("-04"), QStringLiteral("-05"), QStringLiteral("-06"), QStringLiteral("-07"),
-        QStringLiteral("-08"), QStringLiteral("-09"), QStringLiteral("-10"), QStringLiteral("-11"),
-        QStringLiteral("-12")};
-    return entries;
 }
 
 const QStringList& MainForm::systemNames()
@@ -153,7 +142,7 @@ const QStringList& MainForm::systemNames()
 MainForm::MainForm(Platform platform, const QUrl& serviceUrl, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_platform(std::move(platform)), m_serviceUrl(serviceUrl)
+      m_platform(std::move(platform)), m_session(m_platform.core, serviceUrl)
 {
     setWindowTitle(QStringLiteral("Kelvo-Rozevid - Connecting you to profitable trading"));
     QIcon icon;
@@ -164,25 +153,25 @@ MainForm::MainForm(Platform platform, const QUrl& serviceUrl, QWidget* parent)
     setFixedSize(twipsToPixels(8970), twipsToPixels(2775));
 
     createControls();
-    setTabOrder();
     setAccessibleNames();
-
-    InetLogin = m_platform.makeTransfer();
-    InetTime = m_platform.makeTransfer();
-    InetSignals = m_platform.makeTransfer();
-
-    m_platform.trayIcon->setRestoreHandler([this] { RestoreFromTray(); });
-
-    Timer = m_platform.makeTimer(this);
-    Timer_Check = m_platform.makeTimer(this);
-    Timer->start(1000, [this] { Timer_Timer(); });
-    Timer_Check->start(10000, [this] { Timer_Check_Timer(); });
+    connectControls();
+    connectSession();
+    m_platform.trayIcon->setRestoreHandler([this] { restoreFromTray(); });
 }
 
 MainForm::~MainForm()
 {
-    Form_Terminate();
+    terminate();
 }
+
+namespace {
+template <class T>
+void bind(const QWidget* form, T*& control, const char* name)
+{
+    control = form->findChild<T*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+    Q_ASSERT(control);
+}
+} // namespace
 
 void MainForm::createControls()
 {
@@ -195,42 +184,105 @@ void MainForm::createControls()
         steady.setColor(role, steady.color(QPalette::Active, role));
     steady.setColor(QPalette::WindowText,
                     steady.color(QPalette::Active, QPalette::HighlightedText));
-    auto label = [&](const QString& caption, int l, int t, int w, int h) {
-        auto* lab = new QLabel(caption, this);
-        lab->setFont(labelFont());
-        lab->setAutoFillBackground(false);
-        lab->setPalette(steady);
-        placeTwips(lab, l, t, w, h);
-        return lab;
-    };
-    auto textBox = [&](int l, int t, int w, int h) {
-        auto* box = new QLineEdit(this);
-        placeTwips(box, l, t, w, h);
-        return box;
-    };
-    auto button = [&](const QString& caption, int l, int t, int w, int h) {
-        auto* but = new QPushButton(caption, this);
-        but->setAutoDefault(false);
-        placeTwips(but, l, t, w, h);
-        return but;
-    };
-    auto checkBox = [&](int l, int t) {
-        auto* box = new QCheckBox(this);
-        box->setChecked(true);
-        box->setAutoFillBackground(true);
-        box->setBackgroundRole(QPalette::Highlight);
-        box->setPalette(steady);
-        placeTwips(box, l, t, 255, 255);
-        return box;
-    };
+
+    using controls::Kind;
+    QList<std::pair<int, QWidget*>> tabOrder;
+    for (const controls::Control& c : controls::kControls) {
+        const QString caption = QString::fromLatin1(c.caption);
+        QWidget* control = nullptr;
+        switch (c.kind) {
+        case Kind::Label: {
+            auto* label = new QLabel(caption, this);
+            label->setFont(labelFont());
+            label->setAutoFillBackground(false);
+            label->setPalette(steady);
+            control = label;
+            break;
+        }
+        case Kind::Text:
+        case Kind::Display:
+        case Kind::Password: {
+            auto* box = new QLineEdit(this);
+            if (c.kind == Kind::Display) {
+                // Written by the program only.
+                box->setReadOnly(true);
+                box->setFocusPolicy(Qt::NoFocus);
+            }
+            if (c.kind == Kind::Password)
+                box->setEchoMode(QLineEdit::Password);
+            control = box;
+            break;
+        }
+        case Kind::Button: {
+            auto* button = new QPushButton(caption, this);
+            button->setAutoDefault(false);
+            control = button;
+            break;
+        }
+        case Kind::CheckBox: {
+            auto* box = new QCheckBox(this);
+            box->setAutoFillBackground(true);
+            box->setBackgroundRole(QPalette::Highlight);
+            box->setPalette(steady);
+            control = box;
+            break;
+        }
+        case Kind::ComboBox:
+            control = new QComboBox(this);
+            break;
+        case Kind::List:
+            control = new QListWidget(this);
+            break;
+        case Kind::Grid:
+            control = new QtGrid(this);
+            break;
+        }
+        control->setObjectName(QLatin1String(c.name));
+        placeTwips(control, c.left, c.top, c.width, c.height);
+        if (c.panel != controls::Panel::Login)
+            control->hide();
+        if (c.tab > 0)
+            tabOrder.append({c.tab, control});
+    }
+    std::sort(tabOrder.begin(), tabOrder.end());
+    for (int i = 0; i + 1 < tabOrder.size(); ++i)
+        QWidget::setTabOrder(tabOrder.at(i).second, tabOrder.at(i + 1).second);
+
+    bind(this, LabUser, "LabUser");
+    bind(this, LabPass, "LabPass");
+    bind(this, LabSystem, "LabSystem");
+    bind(this, BoxUser, "BoxUser");
+    bind(this, BoxPassword, "BoxPassword");
+    bind(this, ComboSystem, "ComboSystem");
+    bind(this, Login, "Login");
+    bind(this, LabError, "LabError");
+    bind(this, FGrid, "FGrid");
+    bind(this, LabLast, "LabLast");
+    bind(this, BoxLast, "BoxLast");
+    bind(this, LabNext, "LabNext");
+    bind(this, BoxNext, "BoxNext");
+    bind(this, LabTime, "LabTime");
+    bind(this, LabGMT, "LabGMT");
+    bind(this, ListBoxGMT, "ListBoxGMT");
+    bind(this, ButBrowse, "ButBrowse");
+    bind(this, BoxPath, "BoxPath");
+    bind(this, ButSavePath, "ButSavePath");
+    bind(this, LabAlerts, "LabAlerts");
+    bind(this, CheckSound, "CheckSound");
+    bind(this, CheckAlarm, "CheckAlarm");
+    bind(this, CheckText, "CheckText");
+    bind(this, CheckAutoStart, "CheckAutoStart");
+    bind(this, LabExportError, "LabExportError");
+    bind(this, LabNoAnswer, "LabNoAnswer");
+    bind(this, LabAutoStart, "LabAutoStart");
+    bind(this, ButTestSound, "ButTestSound");
+    bind(this, ButMinimize, "ButMinimize");
+    bind(this, ButManUpdate, "ButManUpdate");
+    bind(this, ButExit, "ButExit");
 
     // Login panel.
-    BoxUser = textBox(6480, 840, 1335, 285);
     BoxUser->setMaxLength(12);
-    BoxPassword = textBox(6480, 1200, 1335, 285);
     BoxPassword->setMaxLength(12);
-    BoxPassword->setEchoMode(QLineEdit::Password);
-    ComboSystem = new QComboBox(this);
     const auto compactStyle = [this](QWidget* owner) {
         auto* compact = new CompactStyle(QStyleFactory::create(style()->name()));
         compact->setParent(owner);
@@ -242,34 +294,14 @@ void MainForm::createControls()
     ComboSystem->setCurrentIndex(-1);
     ComboSystem->installEventFilter(this);
     ComboSystem->view()->installEventFilter(this);
-    placeTwips(ComboSystem, 6480, 1560, 1335, 315);
-    Login = button(QStringLiteral("Login"), 6480, 2040, 1335, 255);
     Login->setEnabled(false);
-    LabUser = label(QStringLiteral("Username"), 5520, 840, 975, 255);
-    LabPass = label(QStringLiteral("Password"), 5520, 1200, 975, 255);
-    LabSystem = label(QStringLiteral("System"), 5520, 1560, 975, 255);
-    LabError = label(loginRefusedText(), 2160, 2355, 6735, 405); // two lines need 27 pixels
+    LabError->setText(loginRefusedText());
     LabError->setFont(font());
     LabError->setWordWrap(true);
-    LabError->hide();
 
     // Main panel.
-    FGrid = new QtGrid(this);
     FGrid->setFont(font());
-    placeTwips(FGrid, 3600, 1080, 255, 1215);
-    LabLast = label(QStringLiteral("Last Update"), 3720, 600, 1215, 255);
-    BoxLast = textBox(4920, 600, 735, 285);
-    LabNext = label(QStringLiteral("Next Check"), 5760, 600, 1215, 255);
-    BoxNext = textBox(6960, 600, 735, 285);
-    for (QLineEdit* box : {BoxLast, BoxNext}) {
-        // Written by the program only.
-        box->setReadOnly(true);
-        box->setFocusPolicy(Qt::NoFocus);
-    }
-    LabTime = label(QString(), 7800, 600, 975, 255);
-    LabGMT = label(QStringLiteral("TimeZone"), 2040, 600, 975, 255);
-    ListBoxGMT = new QListWidget(this);
-    ListBoxGMT->addItems(timeZoneEntries());
+    ListBoxGMT->addItems(config::timeZoneEntries());
     ListBoxGMT->setSelectionModel(new KeepOneSelected(ListBoxGMT->model(), ListBoxGMT));
     ListBoxGMT->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBoxGMT->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -279,80 +311,27 @@ void MainForm::createControls()
     ListBoxGMT->verticalScrollBar()->setStyle(ListBoxGMT->style());
     ListBoxGMT->setCurrentRow(-1);
     ListBoxGMT->clearSelection();
-    placeTwips(ListBoxGMT, 3000, 600, 615, 255);
-    ButBrowse = button(QStringLiteral("Browse"), 2640, 120, 975, 255);
-    BoxPath = textBox(3720, 120, 3975, 285);
-    ButSavePath = button(QStringLiteral("Apply/Save"), 7800, 120, 1095, 255);
+    // Nothing chosen yet: the list shows the zone the times are shown in.
+    ListBoxGMT->scrollToItem(
+        ListBoxGMT->item(config::timeZoneEntries().indexOf(config::zoneEntryToSave({}))),
+        QAbstractItemView::PositionAtTop);
     ButSavePath->setEnabled(false);
-    LabAlerts = label(QStringLiteral("Check Sound Signal Alarm Export Data Auto Start"), 120, 1800,
-                      1215, 960);
     LabAlerts->setWordWrap(true);
     LabAlerts->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    CheckSound = checkBox(1440, 1800);
-    CheckAlarm = checkBox(1440, 2040);
-    CheckText = checkBox(1440, 2280);
-    CheckAutoStart = checkBox(1440, 2505); // its border wholly inside the window
-    CheckAutoStart->setChecked(false);     // until the start folder's entry is found
-    LabExportError = label(QStringLiteral("The last export failed"), 3000, 2400, 2760, 255);
-    // Left of the grid, below the time zone: free at any number of rows.
-    LabNoAnswer = label(QString(), 120, 1080, 3360, 600);
+    for (QCheckBox* box : {CheckSound, CheckAlarm, CheckText})
+        box->setChecked(true);
+    // Unchecked until the start folder's kept login is found.
+    CheckAutoStart->setChecked(false);
     LabNoAnswer->setWordWrap(true);
     LabNoAnswer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // Below "Minimize", beside "Auto Start": what its last click did.
-    LabAutoStart = label(QString(), 1740, 2550, 1245, 210);
     LabAutoStart->setFont(font());
-    ButTestSound = button(alerts::testAlarmCaption(), 1800, 1920, 1095, 255);
-    ButMinimize = button(QStringLiteral("Minimize"), 1800, 2280, 1095, 255);
-    ButManUpdate = button(QStringLiteral("Manual Update"), 5880, 2400, 1335, 255);
-    ButExit = button(QStringLiteral("Exit"), 7560, 2400, 1095, 255);
+}
 
-    // The controls answer to their names, as the rest of the program knows them.
-    const std::pair<QObject*, const char*> named[] = {
-        {LabUser, "LabUser"},
-        {LabPass, "LabPass"},
-        {LabSystem, "LabSystem"},
-        {BoxUser, "BoxUser"},
-        {BoxPassword, "BoxPassword"},
-        {ComboSystem, "ComboSystem"},
-        {Login, "Login"},
-        {LabError, "LabError"},
-        {FGrid, "FGrid"},
-        {LabLast, "LabLast"},
-        {BoxLast, "BoxLast"},
-        {LabNext, "LabNext"},
-        {BoxNext, "BoxNext"},
-        {LabTime, "LabTime"},
-        {LabGMT, "LabGMT"},
-        {ListBoxGMT, "ListBoxGMT"},
-        {ButBrowse, "ButBrowse"},
-        {BoxPath, "BoxPath"},
-        {ButSavePath, "ButSavePath"},
-        {LabAlerts, "LabAlerts"},
-        {CheckSound, "CheckSound"},
-        {CheckAlarm, "CheckAlarm"},
-        {CheckText, "CheckText"},
-        {CheckAutoStart, "CheckAutoStart"},
-        {LabExportError, "LabExportError"},
-        {LabNoAnswer, "LabNoAnswer"},
-        {LabAutoStart, "LabAutoStart"},
-        {ButTestSound, "ButTestSound"},
-        {ButMinimize, "ButMinimize"},
-        {ButManUpdate, "ButManUpdate"},
-        {ButExit, "ButExit"},
-    };
-    for (const auto& [control, name] : named)
-        control->setObjectName(QLatin1String(name));
-
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             FGrid,       LabLast,      BoxLast,   LabNext,        BoxNext,     LabTime,
-             LabGMT,      ListBoxGMT,   ButBrowse, BoxPath,        ButSavePath, LabAlerts,
-             CheckSound,  CheckAlarm,   CheckText, LabExportError, LabNoAnswer, ButTestSound,
-             ButMinimize, ButManUpdate, ButExit,   CheckAutoStart, LabAutoStart})
-        w->hide();
-
-    connect(BoxUser, &QLineEdit::textChanged, this, &MainForm::BoxUser_Change);
-    connect(BoxPassword, &QLineEdit::textChanged, this, &MainForm::BoxPassword_Change);
-    connect(ComboSystem, &QComboBox::currentIndexChanged, this, &MainForm::ComboSystem_Click);
+void MainForm::connectControls()
+{
+    connect(BoxUser, &QLineEdit::textChanged, this, &MainForm::updateLoginButton);
+    connect(BoxPassword, &QLineEdit::textChanged, this, &MainForm::updateLoginButton);
+    connect(ComboSystem, &QComboBox::currentIndexChanged, this, &MainForm::updateLoginButton);
     // An entry selected in the closed list (by an assistive technology,
     // with no keyboard) is picked.
     connect(ComboSystem->view()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -360,54 +339,144 @@ void MainForm::createControls()
                 if (!ComboSystem->view()->isVisible() && !selected.indexes().isEmpty())
                     ComboSystem->setCurrentIndex(selected.indexes().first().row());
             });
-    connect(Login, &QPushButton::clicked, this, &MainForm::Login_Click);
+    const auto login = [this] {
+        LabError->hide();
+        m_session.login(BoxUser->text(), BoxPassword->text(), ComboSystem->currentText());
+    };
+    connect(Login, &QPushButton::clicked, this, login);
     // Enter in either text box presses "Login" while it is enabled.
     for (QLineEdit* box : {BoxUser, BoxPassword}) {
-        connect(box, &QLineEdit::returnPressed, this, [this] {
+        connect(box, &QLineEdit::returnPressed, this, [this, login] {
             if (Login->isEnabled() && Login->isVisible())
-                Login_Click();
+                login();
         });
     }
-    connect(ButExit, &QPushButton::clicked, this, &MainForm::ButExit_Click);
-    connect(ButMinimize, &QPushButton::clicked, this, &MainForm::ButMinimize_Click);
-    connect(ButManUpdate, &QPushButton::clicked, this, &MainForm::ButManUpdate_Click);
-    connect(ButTestSound, &QPushButton::clicked, this, &MainForm::ButTestSound_Click);
-    connect(ListBoxGMT, &QListWidget::itemSelectionChanged, this, &MainForm::ListBoxGMT_Click);
-    connect(BoxPath, &QLineEdit::textChanged, this, &MainForm::BoxPath_Change);
-    connect(BoxPath, &QLineEdit::returnPressed, this, &MainForm::BoxPath_KeyPress);
-    connect(ButBrowse, &QPushButton::clicked, this, &MainForm::ButBrowse_Click);
-    connect(ButSavePath, &QPushButton::clicked, this, &MainForm::ButSavePath_Click);
-    connect(CheckAutoStart, &QCheckBox::clicked, this, &MainForm::CheckAutoStart_Click);
+    connect(ButExit, &QPushButton::clicked, this, &MainForm::exit);
+    connect(ButMinimize, &QPushButton::clicked, this, &MainForm::minimize);
+    connect(ButManUpdate, &QPushButton::clicked, &m_session, &service::Session::updateNow);
+    connect(ButTestSound, &QPushButton::clicked, &m_session.alarm(), &alerts::Alarm::toggle);
+
+    config::Settings& settings = m_session.settings();
+    connect(ListBoxGMT, &QListWidget::itemSelectionChanged, this, [this, &settings] {
+        const QList<QListWidgetItem*> selected = ListBoxGMT->selectedItems();
+        settings.setZone(selected.isEmpty() ? QString() : selected.first()->text());
+    });
+    connect(BoxPath, &QLineEdit::textChanged, &settings, &config::Settings::setFolder);
+    // Enter saves, whether or not anything changed.
+    connect(BoxPath, &QLineEdit::returnPressed, &settings, &config::Settings::save);
+    connect(ButSavePath, &QPushButton::clicked, &settings, &config::Settings::save);
+    connect(ButBrowse, &QPushButton::clicked, this, [this] {
+        const QString folder = m_platform.fileDialog->chooseFolder(this);
+        if (!folder.isEmpty())
+            BoxPath->setText(config::appPathFor(folder));
+    });
+
+    // A box does the same whatever changed it: a click, Space, or an
+    // assistive technology's action. The program's own changes of a box
+    // block its signals.
+    connect(CheckSound, &QCheckBox::toggled, &m_session, &service::Session::setSoundOn);
+    connect(CheckAlarm, &QCheckBox::toggled, &m_session, &service::Session::setAlarmEnabled);
+    connect(CheckText, &QCheckBox::toggled, &m_session, &service::Session::setExportOn);
+    connect(CheckAutoStart, &QCheckBox::toggled, this, &MainForm::autoStartToggled);
 }
 
-void MainForm::setTabOrder()
+void MainForm::connectSession()
 {
-    const QList<QWidget*> order = {
-        ButMinimize, ButManUpdate, ButExit,     ButBrowse, BoxPath,        ButSavePath,
-        ListBoxGMT,  CheckSound,   CheckAlarm,  CheckText, CheckAutoStart, ButTestSound,
-        BoxUser,     BoxPassword,  ComboSystem, Login,     FGrid};
-    for (int i = 0; i + 1 < order.size(); ++i)
-        QWidget::setTabOrder(order.at(i), order.at(i + 1));
+    service::Session& s = m_session;
+    connect(&s, &service::Session::loginStarted, this, [this] { Login->setEnabled(false); });
+    connect(&s, &service::Session::loginAccepted, this, [this](bool kept) {
+        showMainPanel();
+        // The clear password is not needed any more; only its encoding is kept.
+        BoxPassword->clear();
+        if (kept && m_startedByDesktop) {
+            m_trayWaitSince = m_platform.core.clock->now();
+            hideWhenTrayShows();
+        }
+    });
+    connect(&s, &service::Session::loginRefused, this, [this] {
+        showLoginError(loginRefusedText());
+        updateLoginButton();
+    });
+    connect(&s, &service::Session::loginUnreachable, this, [this](bool kept) {
+        showLoginError(kept ? keptLoginRetryText() : serviceUnreachableText());
+        updateLoginButton();
+    });
+    connect(&s, &service::Session::keptLoginFound, this, [this](const QString& user, int system) {
+        BoxUser->setText(user);
+        ComboSystem->setCurrentIndex(system - 1);
+    });
+    connect(&s, &service::Session::keptLoginUnreadable, this,
+            [this] { showLoginError(keptLoginUnreadableText()); });
+    connect(&s, &service::Session::secondPassed, this, [this](const QDateTime& now) {
+        LabTime->setText(now.toString(QStringLiteral("HH:mm:ss")));
+        nameClock();
+        if (m_trayWaitSince)
+            hideWhenTrayShows();
+    });
+    connect(&s, &service::Session::serviceTimeChanged, BoxLast, &QLineEdit::setText);
+    connect(&s, &service::Session::nextCheckChanged, BoxNext, &QLineEdit::setText);
+    connect(&s, &service::Session::signalsArrived, this, &MainForm::showGrid);
+    connect(&s, &service::Session::positionsChanged, this,
+            [this](const service::SignalRows&, const service::SignalRows& rows) {
+                restoreFromTray();
+                announcePositions(rows);
+            });
+    connect(&s, &service::Session::alarmSwitched, this, [this](bool on) {
+        ButTestSound->setText(on ? alerts::stopAlarmCaption() : alerts::testAlarmCaption());
+    });
+    connect(&s, &service::Session::silenceStarted, this, &MainForm::showSilence);
+    connect(&s, &service::Session::answeringAgain, this, [this] { showSilence(std::nullopt); });
+    // Shown in the window, never in a box: an unattended client must not
+    // stop and wait for a click.
+    connect(&s, &service::Session::exportFailed, this, [this](const QString& reason) {
+        LabExportError->setToolTip(reason);
+        LabExportError->setAccessibleDescription(reason);
+        LabExportError->setVisible(true);
+    });
+    connect(&s, &service::Session::exportWritten, this, [this] {
+        LabExportError->setToolTip(QString());
+        LabExportError->setAccessibleDescription(QString());
+        LabExportError->setVisible(false);
+    });
+    connect(&s, &service::Session::autoStartChanged, this, &MainForm::showAutoStart);
+    connect(&s, &service::Session::autoStartReported, this, &MainForm::showAutoStartState);
+    connect(&s, &service::Session::autoStartFailed, this, [this](const QString& text) {
+        showMessage(QStringLiteral("Kelvo-Rozevid - Auto Start"), text);
+    });
+
+    config::Settings& settings = s.settings();
+    connect(&settings, &config::Settings::folderReplaced, BoxPath, &QLineEdit::setText);
+    connect(&settings, &config::Settings::zoneChanged, this, &MainForm::selectTimeZone);
+    connect(&settings, &config::Settings::pendingChanged, ButSavePath, &QPushButton::setEnabled);
+    const auto show = [this](const config::Message& message) {
+        showMessage(message.title, message.text);
+    };
+    connect(&settings, &config::Settings::repaired, this, show);
+    connect(&settings, &config::Settings::saveFailed, this, show);
+    connect(&settings, &config::Settings::folderMissing, this, show);
 }
 
-QString MainForm::gmtText() const
+void MainForm::updateLoginButton()
 {
-    const QList<QListWidgetItem*> selected = ListBoxGMT->selectedItems();
-    return selected.isEmpty() ? QString() : selected.first()->text();
+    // A field of spaces counts as filled in.
+    Login->setEnabled(!ComboSystem->currentText().isEmpty() && !BoxPassword->text().isEmpty() &&
+                      !BoxUser->text().isEmpty());
+}
+
+void MainForm::showLoginError(const QString& text)
+{
+    LabError->setText(text);
+    LabError->setAccessibleName(text);
+    LabError->show();
 }
 
 void MainForm::selectTimeZone(const QString& entry)
 {
-    const int row = timeZoneEntries().indexOf(entry);
-    if (row < 0)
+    const int row = config::timeZoneEntries().indexOf(entry);
+    if (row < 0 || ListBoxGMT->item(row)->isSelected())
         return;
     ListBoxGMT->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
     ListBoxGMT->scrollToItem(ListBoxGMT->item(row), QAbstractItemView::PositionAtTop);
-}
-
-QString MainForm::configPath() const
-{
-    return AppPath + QLatin1String(config::kFileName);
 }
 
 void MainForm::showMessage(const QString& title, const QString& text)
@@ -417,44 +486,24 @@ void MainForm::showMessage(const QString& title, const QString& text)
     m_platform.messageBox->show(this, title, text);
 }
 
-void MainForm::Form_Load()
+void MainForm::load()
 {
-    AppPath = config::appPathFor(QDir::currentPath());
-    const QString path = configPath();
-
-    const config::LoadOutcome outcome =
-        config::evaluateConfig(config::readConfigFile(path), DirExists);
-
-    if (!outcome.folder.isEmpty())
-        BoxPath->setText(outcome.folder);
-    if (outcome.zoneEntry) {
-        selectTimeZone(*outcome.zoneEntry);
-        OldGMT = gmtText();
-    } else {
-        // Nothing chosen yet: the list shows the zone the times are shown in.
-        ListBoxGMT->scrollToItem(
-            ListBoxGMT->item(timeZoneEntries().indexOf(config::zoneEntryToSave({}))),
-            QAbstractItemView::PositionAtTop);
-    }
-    if (outcome.rewrite) {
-        const config::Message message = config::writeRepairedConfig(path, outcome);
-        showMessage(message.title, message.text);
-    }
-    if (BoxPath->text().isEmpty())
-        BoxPath->setText(config::defaultExportFolder());
-    BoxPathString = BoxPath->text();
-
+    m_session.load();
     FGrid->setTextMatrix(0, 0, QStringLiteral("Time: GMT+0"));
     BoxUser->setFocus();
-    loadAutostart();
-    RunUpdateCycle();
 }
 
-void MainForm::ShowMainPanel()
+void MainForm::showMainPanel()
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{LabError, LabUser, LabPass, LabSystem,
-                                                      BoxUser, BoxPassword, ComboSystem, Login})
-        w->hide();
+    using controls::Panel;
+    QList<QWidget*> shown;
+    for (const controls::Control& c : controls::kControls) {
+        auto* control = findChild<QWidget*>(QLatin1String(c.name), Qt::FindDirectChildrenOnly);
+        if (c.panel == Panel::Login || c.panel == Panel::LoginNote)
+            control->hide();
+        else if (c.panel == Panel::Main)
+            shown.append(control);
+    }
 
     FGrid->setCols(5);
     FGrid->setTextMatrix(0, 1, QStringLiteral("Position"));
@@ -462,68 +511,84 @@ void MainForm::ShowMainPanel()
     FGrid->setTextMatrix(0, 3, QStringLiteral("Time"));
     FGrid->setTextMatrix(0, 4, QStringLiteral("Entry Price"));
     FGrid->setWidth(5110);
-
-    switch (System) {
-    case 3:
-        FGrid->setRows(4);
-        FGrid->setHeight(1070);
-        FGrid->setTextMatrix(1, 0, QStringLiteral("Hourly Regular"));
-        FGrid->setTextMatrix(2, 0, QStringLiteral("Hourly Filtered"));
-        FGrid->setTextMatrix(3, 0, QStringLiteral("Daily System"));
-        break;
-    case 2:
-        FGrid->setRows(3);
-        FGrid->setHeight(825);
-        FGrid->setTextMatrix(1, 0, QStringLiteral("Hourly Regular"));
-        FGrid->setTextMatrix(2, 0, QStringLiteral("Hourly Filtered"));
-        break;
-    case 1:
-        FGrid->setRows(2);
-        FGrid->setHeight(580);
-        FGrid->setTextMatrix(1, 0, QStringLiteral("Daily System"));
-        break;
-    default:
-        break;
+    // A row of 245 twips for each system, below the header row.
+    const service::SignalRows& rows = m_session.rows();
+    if (!rows.isEmpty()) {
+        FGrid->setRows(int(rows.size()) + 1);
+        FGrid->setHeight(580 + 245 * int(rows.size() - 1));
+        for (int row = 0; row < rows.size(); ++row)
+            FGrid->setTextMatrix(row + 1, 0, rows.at(row).title);
     }
-    FGrid->setVisible(true);
-
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             BoxLast, LabLast, LabNext, BoxNext, LabTime, ButManUpdate, ButMinimize, ButTestSound,
-             ListBoxGMT, LabGMT, LabAlerts, CheckText, CheckAlarm, CheckSound, ButExit, BoxPath,
-             ButSavePath, CheckAutoStart})
-        w->show();
+    for (QWidget* control : shown)
+        control->show();
     ButSavePath->setEnabled(false);
-    ButBrowse->show();
 
     FGrid->setColWidth(0, 1170);
     for (int col = 0; col <= 4; ++col)
         FGrid->setColAlignment(col, Grid::kAlignCenterCenter);
 }
 
-void MainForm::ButExit_Click()
+void MainForm::showGrid(const service::SignalRows& rows)
+{
+    for (int row = 0; row < rows.size(); ++row) {
+        for (int col = 0; col < rows.at(row).cells.size(); ++col)
+            FGrid->setTextMatrix(row + 1, col + 1, rows.at(row).cells.at(col));
+    }
+}
+
+void MainForm::showSilence(const std::optional<QDateTime>& since)
+{
+    // Never in a box: an unattended client must not stop and wait for a
+    // click. The export files keep their last good line meanwhile.
+    LabNoAnswer->setText(since ? schedule::noAnswerText(*since) : QString());
+    LabNoAnswer->setVisible(since.has_value());
+    if (m_platform.trayIcon->isShown())
+        addTrayIcon(); // for its tip
+}
+
+void MainForm::showAutoStart(bool on)
+{
+    const QSignalBlocker programsOwn(CheckAutoStart);
+    CheckAutoStart->setChecked(on);
+}
+
+void MainForm::autoStartToggled(bool checked)
+{
+    // The box shows what is in place: it changes once the password store
+    // (and the desktop's entry) have answered, and keeps the keyboard's
+    // focus meanwhile.
+    showAutoStart(!checked);
+    m_session.setAutoStart(checked);
+}
+
+void MainForm::showAutoStartState(const QString& text)
+{
+    LabAutoStart->hide();
+    LabAutoStart->setText(text);
+    LabAutoStart->setAccessibleName(text);
+    LabAutoStart->show();
+}
+
+void MainForm::exit()
 {
     // Leave at once: nothing more is asked of the service and nothing more is
     // written.
-    InetLogin->cancel();
-    InetTime->cancel();
-    InetSignals->cancel();
-    Timer.reset();
-    Timer_Check.reset();
+    m_session.stop();
     hide();
     emit exitRequested();
 }
 
-void MainForm::Form_Terminate()
+void MainForm::terminate()
 {
     if (m_terminated)
         return;
     m_terminated = true;
-    RemoveTrayIcon();
+    m_platform.trayIcon->remove();
 }
 
 void MainForm::closeEvent(QCloseEvent* event)
 {
-    Form_Terminate();
+    terminate();
     event->accept();
     emit exitRequested();
 }
@@ -556,7 +621,7 @@ void MainForm::paintEvent(QPaintEvent*)
         painter.drawPixmap(0, 0, m_background);
     if (m_readAfterFirstFrame) {
         m_readAfterFirstFrame = false;
-        QTimer::singleShot(0, this, &MainForm::ReadKeptLogin);
+        QTimer::singleShot(0, &m_session, &service::Session::readKeptLogin);
     }
 }
 

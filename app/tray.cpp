@@ -1,7 +1,6 @@
 #include "app/mainform.h"
 
 #include <QApplication>
-#include <QLabel>
 
 namespace kelvo {
 
@@ -11,26 +10,21 @@ QString MainForm::trayTip() const
     QString tip = m_platform.trayIcon->host() == TrayIcon::Host::StatusNotifier
                       ? QStringLiteral("Kelvo-Rozevid - click to restore")
                       : QStringLiteral("Kelvo-Rozevid - double click to restore");
-    if (!LabNoAnswer->isHidden())
-        tip += QLatin1Char('\n') + LabNoAnswer->text();
+    if (const auto since = m_session.silentSince())
+        tip += QLatin1Char('\n') + schedule::noAnswerText(*since);
     return tip;
 }
 
-void MainForm::AddTrayIcon()
+void MainForm::addTrayIcon()
 {
     m_platform.trayIcon->add(windowIcon(), trayTip());
 }
 
-void MainForm::RemoveTrayIcon()
-{
-    m_platform.trayIcon->remove();
-}
-
-void MainForm::ButMinimize_Click()
+void MainForm::minimize()
 {
     // The notification area is looked for at each click: one that started
     // since the last is used.
-    AddTrayIcon();
+    addTrayIcon();
     if (m_platform.trayIcon->isShown()) {
         hide();
     } else {
@@ -40,26 +34,46 @@ void MainForm::ButMinimize_Click()
     }
 }
 
-void MainForm::RestoreFromTray()
+void MainForm::restoreFromTray()
 {
     const bool comingBack = !isVisible() || isMinimized();
     show();
     setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
-    RemoveTrayIcon();
+    m_platform.trayIcon->remove();
     if (comingBack) {
         raise();
         activateWindow();
     }
 }
 
-void MainForm::ShowAgain()
+void MainForm::showAgain()
 {
-    RestoreFromTray();
+    restoreFromTray();
     raise();
     activateWindow();
     // Where the desktop keeps the focus from a program that asks for it, the
     // window is marked as wanting attention instead.
     QApplication::alert(this);
+}
+
+void MainForm::hideWhenTrayShows()
+{
+    // The first signals bring the window back (as any new positions do): it
+    // hides once they are in.
+    if (m_session.positionsKey().isEmpty())
+        return;
+    // Never hidden without an icon: with no notification area after the
+    // wait, the window is minimised.
+    addTrayIcon();
+    if (m_platform.trayIcon->isShown()) {
+        hide();
+    } else if (service::keptlogin::elapsed(*m_trayWaitSince, m_platform.core.clock->now(),
+                                           service::keptlogin::kTrayWaitSeconds)) {
+        showMinimized();
+    } else {
+        return;
+    }
+    m_trayWaitSince.reset();
 }
 
 } // namespace kelvo

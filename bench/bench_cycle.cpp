@@ -14,6 +14,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QNetworkReply>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -54,7 +55,7 @@ double updateCycles(TestServer& service)
     for (int i = 0; i < kCycles; ++i) {
         // A new time every cycle, so each one goes all the way to the files.
         service.setTime(QTime(0, 0).addSecs(i).toString(QStringLiteral("HH:mm:ss")).toLatin1());
-        f.form->ButManUpdate_Click();
+        f.form->ButManUpdate->click();
         f.waitUntilIdle();
     }
     return double(clock.nsecsElapsed()) / kCycles;

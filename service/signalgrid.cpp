@@ -1,30 +1,38 @@
 #include "service/signalgrid.h"
 
-#include "platform/grid.h"
 #include "service/protocol.h"
 
 namespace kelvo::service {
 
-int signalRowCount(int system)
+SignalRows emptySignalRows(int system)
 {
+    QStringList titles;
     switch (system) {
-    case service::DailySystem:
-        return 1;
-    case service::HourlySystem:
-        return 2;
     case service::BothSystems:
-        return 3;
+        titles = {QStringLiteral("Hourly Regular"), QStringLiteral("Hourly Filtered"),
+                  QStringLiteral("Daily System")};
+        break;
+    case service::HourlySystem:
+        titles = {QStringLiteral("Hourly Regular"), QStringLiteral("Hourly Filtered")};
+        break;
+    case service::DailySystem:
+        titles = {QStringLiteral("Daily System")};
+        break;
     default:
-        return 0;
+        break;
     }
+    SignalRows rows;
+    for (const QString& title : titles)
+        rows.append({title, QStringList(4)});
+    return rows;
 }
 
-void fillSignalRows(Grid& grid, int system, const QStringList& fields)
+void fillSignalRows(SignalRows& rows, const QStringList& fields)
 {
-    for (int row = 1; row <= signalRowCount(system); ++row) {
+    for (int row = 1; row <= rows.size(); ++row) {
         for (int col = 1; col <= 4; ++col) {
             if (const auto value = service::field(fields, 4 * (row - 1) + col))
-                grid.setTextMatrix(row, col, *value);
+                rows[row - 1].cells[col - 1] = *value;
         }
     }
 }

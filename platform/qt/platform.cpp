@@ -5,16 +5,16 @@ namespace kelvo {
 Platform qtPlatform()
 {
     Platform p;
+    p.core.beep = desktopBeep();
+    p.core.clock = systemClock();
+    p.core.sound = desktopSoundPlayer();
+    p.core.makeTimer = [](QObject* parent) { return makeQtTimer(parent); };
+    p.core.makeTransfer = desktopTransfers();
+    p.core.passwordStore = systemPasswordStore();
+    p.core.autostart = desktopAutostart();
     p.messageBox = desktopMessageBox();
-    p.beep = desktopBeep();
-    p.clock = systemClock();
     p.fileDialog = desktopFileDialog();
     p.trayIcon = desktopTrayIcon();
-    p.sound = desktopSoundPlayer();
-    p.makeTimer = [](QObject* parent) { return makeQtTimer(parent); };
-    p.makeTransfer = desktopTransfers();
-    p.passwordStore = systemPasswordStore();
-    p.autostart = desktopAutostart();
     return p;
 }
 

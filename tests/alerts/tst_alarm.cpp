@@ -2,9 +2,10 @@
 // every 23 ticks, from the start folder or where it was installed, and the
 // beep where there is no sound to play.
 
+#include "alerts/alarm.h"
 #include "testsupport.h"
 
-#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace kelvo;
@@ -41,34 +42,38 @@ void TestAlarm::alarm()
     QFETCH(QList<int>, soundTicks);
     QFETCH(QString, played);
     QFETCH(int, beeps);
-    test::FormFixture f;
-    f.signIn(1);
-    // A grid that already shows a signal: the ticks start no update cycle.
-    f.form->FGrid->setTextMatrix(1, 1, QStringLiteral("Long"));
-    QDir().mkpath(f.path(QStringLiteral("share")));
+    QTemporaryDir folder;
+    QVERIFY(QDir::setCurrent(folder.path()));
+    const auto path = [&](const char* name) { return folder.filePath(QString::fromLatin1(name)); };
+    QDir().mkpath(path("share"));
     for (const auto& [present, name] :
          {std::pair(ownSound, "Alarm.wav"), std::pair(installedSound, "share/Alarm.wav")}) {
-        QFile wav(f.path(QString::fromLatin1(name)));
+        QFile wav(path(name));
         QVERIFY(!present || (wav.open(QIODevice::WriteOnly) && wav.write("RIFF") == 4));
     }
-    f.sound->installed = f.path(QStringLiteral("share/Alarm.wav"));
-    f.sound->accept = playable;
+    const auto sound = std::make_shared<test::FakeSoundPlayer>();
+    const auto beep = std::make_shared<test::FakeBeep>();
+    sound->installed = path("share/Alarm.wav");
+    sound->accept = playable;
+    alerts::Alarm alarm(sound, beep);
+    QSignalSpy switched(&alarm, &alerts::Alarm::switched);
 
     QList<int> started;
     for (int tick = 1; tick <= 50; ++tick) {
         if (tick == 2)
-            f.form->ButTestSound_Click(); // on
-        const qsizetype before = f.sound->played.size();
-        f.timers.at(0)->fire();
-        if (f.sound->played.size() > before)
+            alarm.toggle(); // on
+        const qsizetype before = sound->played.size();
+        alarm.step();
+        if (sound->played.size() > before)
             started.append(tick);
     }
-    QCOMPARE(f.form->ButTestSound->text(), QStringLiteral("Stop Alarm"));
+    QCOMPARE(switched, QList<QVariantList>{{true}});
     QCOMPARE(started, soundTicks);
     if (!played.isEmpty())
-        QCOMPARE(f.sound->played.last(), played == "Alarm.wav" ? played : f.path(played));
-    QCOMPARE(f.beep->count, beeps);
+        QCOMPARE(sound->played.last(), played == "Alarm.wav" ? played : path(qPrintable(played)));
+    QCOMPARE(beep->count, beeps);
+    QDir::setCurrent(QDir::tempPath());
 }
 
-QTEST_MAIN(TestAlarm)
+QTEST_GUILESS_MAIN(TestAlarm)
 #include "tst_alarm.moc"

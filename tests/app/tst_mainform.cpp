@@ -34,6 +34,7 @@ private slots:
     void signalsToGridAndFiles();
     void hiddenAndBack();
     void failedExport();
+    void silence();
     void zoneStaysChosen();
     void cleanupTestCase();
     void autoStart();
@@ -48,7 +49,7 @@ private:
     {
         service.setSignals(reply);
         const int before = service.signalRequests();
-        f->form->FetchSignals();
+        f->form->session().fetchSignals();
         QVERIFY(f->waitUntilIdle());
         QCOMPARE(service.signalRequests(), before + 1);
     }
@@ -66,7 +67,7 @@ void TestMainForm::initTestCase()
     QVERIFY(service.start());
     f = std::make_unique<test::FormFixture>(service.url(),
                                             TransferLimits{.timeoutMs = 1000, .deadlineMs = 1000});
-    f->form->Form_Load();
+    f->form->load();
     f->form->show();
     f->messageBox->shown.clear(); // the first start's settings message
 }
@@ -123,7 +124,7 @@ void TestMainForm::steadyWhenInactive()
     QVERIFY(steady() == active);
 
     QCOMPARE(form.ListBoxGMT->indexAt({1, 1}).data().toString(), QStringLiteral("+0"));
-    QVERIFY(form.gmtText().isEmpty());
+    QVERIFY(form.session().settings().zone().isEmpty());
 }
 
 // Browse picks a folder, an empty new one, ended by the separator; a cancelled
@@ -142,7 +143,7 @@ void TestMainForm::firstSave()
     form.ButBrowse->click();
     QCOMPARE(form.BoxPath->text(), QDir::toNativeSeparators(exportFolder));
     QTest::keyClick(form.BoxPath, Qt::Key_Return);
-    QCOMPARE(form.gmtText(), QStringLiteral("+0"));
+    QCOMPARE(form.session().settings().zone(), QStringLiteral("+0"));
     QFile config(f->path(QStringLiteral("Config.dat")));
     QVERIFY(config.open(QIODevice::ReadOnly));
     const auto reread = config::evaluateConfig(config.readAll(), DirExists);
@@ -151,12 +152,16 @@ void TestMainForm::firstSave()
     QVERIFY(reread.message == config::LoadMessage::None);
 }
 
-// The first reply sets the positions without an alarm.
+// A new service time brings the signals; the first reply sets the positions
+// without an alarm.
 void TestMainForm::signalsToGridAndFiles()
 {
     MainForm& form = *f->form;
-    form.BoxLast->setText(QStringLiteral("14:05:00"));
-    fetch("Long,d,t,1,Flat,d,t,2,Short,d,t,3");
+    service.setTime(Answer("14:05:00"));
+    service.setSignals(Answer("Long,d,t,1,Flat,d,t,2,Short,d,t,3"));
+    form.session().runUpdateCycle();
+    QVERIFY(f->waitUntilIdle());
+    QCOMPARE(form.BoxLast->text(), QStringLiteral("14:05:00"));
     QCOMPARE(form.FGrid->TextMatrix(3, 1), QStringLiteral("Short"));
     QCOMPARE(f->exported(QStringLiteral("Kelvo-Daily.csv")),
              QByteArray("Short,d,t,3,14:05:00\r\n"));
@@ -170,7 +175,7 @@ void TestMainForm::signalsToGridAndFiles()
 void TestMainForm::hiddenAndBack()
 {
     MainForm& form = *f->form;
-    form.ButMinimize_Click();
+    form.ButMinimize->click();
     QVERIFY(!form.isVisible() && f->tray->shown);
     fetch("Long,d,t,1,Flat,d,t,2,Short,d,t,3.5");
     QVERIFY(!form.isVisible());
@@ -198,19 +203,41 @@ void TestMainForm::failedExport()
     QCOMPARE(f->exported(QStringLiteral("Kelvo-Daily.csv")), QByteArray("Long,d,t,6,14:05:00\r\n"));
 }
 
+// Checks that have failed for five minutes show in the window and the icon's
+// tip, over nothing else, until the service answers again.
+void TestMainForm::silence()
+{
+    MainForm& form = *f->form;
+    service.setTime(Answer("", 500));
+    form.ButMinimize->click();
+    f->clock->current = f->clock->current.addSecs(3600); // the next check is due
+    QVERIFY(f->runFor(6 * 60));
+    const QString since = QStringLiteral("No answer from the service since 09:00");
+    QVERIFY(!form.LabNoAnswer->isHidden() && form.LabNoAnswer->text() == since);
+    QVERIFY(f->tray->tip.endsWith(since));
+    for (const QWidget* other : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        QVERIFY2(other == form.LabNoAnswer || other->isHidden() ||
+                     !other->geometry().intersects(form.LabNoAnswer->geometry()),
+                 qPrintable(other->objectName()));
+    service.setTime(Answer("14:05:00"));
+    QVERIFY(f->runFor(10));
+    QVERIFY(form.LabNoAnswer->isHidden() && !f->tray->tip.contains(since));
+    form.restoreFromTray();
+}
+
 // A chosen zone stays chosen, even after a click with Ctrl on it, and is
 // saved.
 void TestMainForm::zoneStaysChosen()
 {
     MainForm& form = *f->form;
-    form.BoxLastInt = QStringLiteral("14:05:00");
-    form.ListBoxGMT->setCurrentRow(MainForm::timeZoneEntries().indexOf(QStringLiteral("-03")));
+    form.ListBoxGMT->setCurrentRow(config::timeZoneEntries().indexOf(QStringLiteral("-03")));
     QCOMPARE(form.BoxLast->text(), QStringLiteral("11:05:00"));
     const QRect item = form.ListBoxGMT->visualItemRect(form.ListBoxGMT->currentItem());
     QTest::mouseClick(form.ListBoxGMT->viewport(), Qt::LeftButton, Qt::ControlModifier,
                       item.center());
-    QCOMPARE(form.gmtText(), QStringLiteral("-03"));
-    form.ButSavePath_Click();
+    QCOMPARE(form.session().settings().zone(), QStringLiteral("-03"));
+    QVERIFY(form.ButSavePath->isEnabled());
+    form.ButSavePath->click();
     QFile config(f->path(QStringLiteral("Config.dat")));
     QVERIFY(config.open(QIODevice::ReadOnly));
     QCOMPARE(config.readAll(), "Path=" + QFile::encodeName(f->path(QStringLiteral("export/"))) +
@@ -238,14 +265,14 @@ void TestMainForm::autoStart()
     QTest::mouseClick(form.CheckAutoStart, Qt::LeftButton);
     QVERIFY(!form.CheckAutoStart->isChecked() && f.autostart->entries.isEmpty());
     QCOMPARE(f.messageBox->shown,
-             QStringList("Kelvo-Rozevid - Auto Start|" + MainForm::noPasswordStoreText()));
+             QStringList("Kelvo-Rozevid - Auto Start|" + service::Session::noPasswordStoreText()));
     f.store->available = true;
-    QTest::mouseClick(form.CheckAutoStart, Qt::LeftButton);
+    form.CheckAutoStart->toggle(); // as an assistive technology's action does
     QVERIFY(form.CheckAutoStart->isChecked() && form.focusWidget() == form.CheckAutoStart);
     QVERIFY(form.LabAutoStart->isVisible() && form.LabAutoStart->text().contains("kept"));
     QCOMPARE(f.store->kept, (QMap<QString, QString>{{account, "ann\nc$cba\n3"}}));
     f.autostart->entries[account] = QStringLiteral("/moved/kelvo-rozevid");
-    form.Form_Load();
+    form.load();
     QCOMPARE(f.autostart->entries,
              (QMap<QString, QString>{{account, QCoreApplication::applicationFilePath()}}));
     // A login that cannot be forgotten keeps its entry and its box, and says so.
@@ -326,13 +353,13 @@ void TestMainForm::keptLogin()
     f.store->available = store != 2;
     f.tray->present = trayAfter == 0;
     form.setStartedByDesktop(byDesktop);
-    form.Form_Load();
+    form.load();
     form.show();
     for (int i = 0; i < answers.size(); ++i) {
         const QByteArray& answer = answers.at(i);
         service.setSignals(answer == "500" ? Answer("", 500) : Answer(answer));
         if (i == 0)
-            form.ReadKeptLogin();
+            form.session().readKeptLogin();
         else
             QVERIFY(f.runFor(service::keptlogin::kRetrySeconds));
         QVERIFY(f.waitUntilIdle());

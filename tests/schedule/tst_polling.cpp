@@ -8,9 +8,8 @@
 #include "testserver.h"
 #include "testsupport.h"
 
-#include <QLabel>
-#include <QPushButton>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimeZone>
 
@@ -112,9 +111,18 @@ void TestPolling::polling()
         service.setSignals(signalsOf(version));
     };
     publish(start.addSecs(-600));
-    test::FormFixture f(service.url(), {.timeoutMs = kTimeoutMs, .deadlineMs = kTimeoutMs});
+    test::SessionFixture f(service.url(), {.timeoutMs = kTimeoutMs, .deadlineMs = kTimeoutMs});
     f.clock->current = start;
     f.signIn(3);
+    service::Session& session = f.session();
+    // Nothing the session does while polling is for a box that waits for a click.
+    int boxes = 0;
+    for (const auto failed : {&config::Settings::repaired, &config::Settings::saveFailed,
+                              &config::Settings::folderMissing})
+        QObject::connect(&session.settings(), failed, [&] { ++boxes; });
+    QObject::connect(&session, &service::Session::autoStartFailed, [&] { ++boxes; });
+    QSignalSpy silenced(&session, &service::Session::silenceStarted);
+    QSignalSpy answering(&session, &service::Session::answeringAgain);
     QVERIFY(f.runFor(30));
     const QByteArray goodDaily = f.exported(QStringLiteral("Kelvo-Daily.csv"));
     QVERIFY2(goodDaily.startsWith(dailyLine(0) + ','), goodDaily);
@@ -133,24 +141,18 @@ void TestPolling::polling()
         if (signalAnswer.status)
             service.setSignals(signalAnswer);
         const int asked = service.timeRequests();
-        f.form->ButMinimize_Click();
         QVERIFY(f.runFor(faultMinutes * 60));
         QVERIFY(down || service.timeRequests() > asked + faultMinutes);
         QCOMPARE(f.exported(QStringLiteral("Kelvo-Daily.csv")), goodDaily);
-        QVERIFY(!f.form->BoxNext->text().isEmpty());
-        // After five minutes of failed checks the window and the icon's tip
-        // say since when the service is silent: since its last good answer.
+        QVERIFY(!session.nextCheckText().isEmpty());
+        // After five minutes of failed checks the session tells, once, since
+        // when the service is silent: since its last good answer.
         const bool silent = faultMinutes >= 5;
-        QCOMPARE(!f.form->LabNoAnswer->isHidden(), silent);
+        QCOMPARE(session.silentSince().has_value(), silent);
         const QString since = QStringLiteral("No answer from the service since ") +
                               start.addSecs(30).toString(QStringLiteral("HH:mm"));
-        QCOMPARE(f.form->LabNoAnswer->text() == since && f.tray->tip.endsWith(since), silent);
-        // Nothing else on the main panel lies under the label.
-        const QWidget* label = f.form->LabNoAnswer;
-        for (const QWidget* other : f.form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            QVERIFY2(other == label || other->isHidden() ||
-                         !other->geometry().intersects(label->geometry()),
-                     qPrintable(other->objectName()));
+        QCOMPARE(silenced.size(), int(silent));
+        QVERIFY(!silent || schedule::noAnswerText(silenced.at(0).at(0).toDateTime()) == since);
         QVERIFY(!down || service.start(service.port()));
         publish(f.clock->current);
     }
@@ -183,15 +185,18 @@ void TestPolling::polling()
         longestGap = qMax(longestGap, lastCheck.secsTo(f.clock->current));
         lastCheck = f.clock->current;
         // Every check sees the latest data.
-        QCOMPARE(f.form->FGrid->TextMatrix(3, 4), QStringLiteral("3.%1").arg(version));
+        QCOMPARE(session.rows().at(2).cells.at(3), QStringLiteral("3.%1").arg(version));
     }
     QVERIFY2(longestGap <= 3600, qPrintable(QString::number(longestGap)));
     QVERIFY(lastCheck.secsTo(end) <= 3600);
     const QByteArray daily = f.exported(QStringLiteral("Kelvo-Daily.csv"));
     QVERIFY2(daily.startsWith(dailyLine(version) + ','), daily);
-    QCOMPARE(f.form->ButTestSound->text(), QStringLiteral("Stop Alarm"));
-    QVERIFY(f.form->LabNoAnswer->isHidden());
-    QVERIFY(f.messageBox->shown.isEmpty());
+    QVERIFY(session.alarm().isOn());
+    // Answering again ends the silence, and says how long it lasted.
+    QVERIFY(!session.silentSince());
+    QCOMPARE(answering.size(), silenced.size());
+    QVERIFY(answering.isEmpty() || answering.at(0).at(1).toLongLong() >= 5 * 60);
+    QCOMPARE(boxes, 0);
 }
 
 QTEST_MAIN(TestPolling)

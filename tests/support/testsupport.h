@@ -113,55 +113,34 @@ struct FakeTimer final : PeriodicTimer {
     std::function<void()> m_onTick;
 };
 
-// A window started in a fresh folder of its own on the doubles, with real
-// HTTP transfers to `serviceUrl`. Its timers tick only when a test fires them.
-struct FormFixture {
-    explicit FormFixture(const QUrl& serviceUrl = QUrl(QStringLiteral("http://127.0.0.1:9")),
-                         TransferLimits limits = {})
+// The doubles, in a fresh folder of their own made the current one, with
+// real HTTP transfers. The timers tick only when a test fires them.
+struct Fixture {
+    explicit Fixture(TransferLimits limits) : m_limits(limits) { QDir::setCurrent(folder.path()); }
+    virtual ~Fixture() { QDir::setCurrent(QDir::tempPath()); }
+    virtual service::Session& session() = 0;
+
+    CorePlatform core()
     {
-        QDir::setCurrent(folder.path());
         const auto makeTimer = [this](QObject*) {
             timers.append(new FakeTimer);
             return std::unique_ptr<PeriodicTimer>(timers.last());
         };
-        const auto makeTransfer = [this, limits] { return makeQtTransfer(&network, limits); };
-        form = std::make_unique<MainForm>(Platform{messageBox, beep, clock, fileDialog, tray, sound,
-                                                   makeTimer, makeTransfer, store, autostart},
-                                          serviceUrl);
+        const auto makeTransfer = [this] { return makeQtTransfer(&network, m_limits); };
+        return {beep, clock, sound, makeTimer, makeTransfer, store, autostart};
     }
-    ~FormFixture()
-    {
-        form.reset();
-        QDir::setCurrent(QDir::tempPath());
-    }
-
     QString path(const QString& name) const { return folder.filePath(name); }
     QByteArray exported(const QString& name) const
     {
         QFile file(path(QStringLiteral("export/") + name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
     }
-
-    // The state an accepted login for `system` leaves, exporting into the
-    // folder "export" of the fixture.
-    void signIn(int system)
-    {
-        form->Form_Load();
-        QDir().mkpath(path(QStringLiteral("export")));
-        form->BoxPath->setText(path(QStringLiteral("export/")));
-        form->System = system;
-        form->User = QStringLiteral("ann");
-        form->Password = QStringLiteral("c$cba");
-        form->ShowMainPanel();
-        form->show();
-        messageBox->shown.clear(); // the first start's settings message
-    }
-    // Runs the event loop until no request of the window is under way.
+    // Runs the event loop until no request of the session is under way.
     bool waitUntilIdle()
     {
         QElapsedTimer elapsed;
         elapsed.start();
-        while (form->updateCycleWaiting() || form->InetLogin->stillExecuting()) {
+        while (session().busy()) {
             if (elapsed.hasExpired(20000))
                 return false;
             QTimer::singleShot(10, [] {});
@@ -194,7 +173,48 @@ struct FormFixture {
     std::shared_ptr<FakePasswordStore> store = std::make_shared<FakePasswordStore>();
     std::shared_ptr<FakeAutostart> autostart = std::make_shared<FakeAutostart>();
     QNetworkAccessManager network;
-    QList<FakeTimer*> timers; // in the order the window made them: Timer, Timer_Check
+    QList<FakeTimer*> timers; // in the order they were made: each second, each ten seconds
+    TransferLimits m_limits;
+};
+
+// A session with no window, talking to `serviceUrl`.
+struct SessionFixture : Fixture {
+    explicit SessionFixture(const QUrl& serviceUrl, TransferLimits limits = {}) : Fixture(limits)
+    {
+        s = std::make_unique<service::Session>(core(), serviceUrl);
+    }
+    service::Session& session() override { return *s; }
+    // The state an accepted login for `system` leaves, exporting into the
+    // folder "export" of the fixture.
+    void signIn(int system)
+    {
+        s->load();
+        QDir().mkpath(path(QStringLiteral("export")));
+        s->settings().setFolder(path(QStringLiteral("export/")));
+        s->begin(QStringLiteral("ann"), QStringLiteral("c$cba"), system);
+    }
+    std::unique_ptr<service::Session> s;
+};
+
+// The window, on a session talking to `serviceUrl`.
+struct FormFixture : Fixture {
+    explicit FormFixture(const QUrl& serviceUrl = QUrl(QStringLiteral("http://127.0.0.1:9")),
+                         TransferLimits limits = {})
+        : Fixture(limits)
+    {
+        form = std::make_unique<MainForm>(Platform{core(), messageBox, fileDialog, tray},
+                                          serviceUrl);
+    }
+    service::Session& session() override { return form->session(); }
+    void signIn(int system)
+    {
+        form->load();
+        QDir().mkpath(path(QStringLiteral("export")));
+        form->BoxPath->setText(path(QStringLiteral("export/")));
+        session().begin(QStringLiteral("ann"), QStringLiteral("c$cba"), system);
+        form->show();
+        messageBox->shown.clear(); // the first start's settings message
+    }
     std::unique_ptr<MainForm> form;
 };
 
