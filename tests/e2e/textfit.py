@@ -7,6 +7,8 @@ alone in the same face (give or take the renderers' differences).
 import subprocess
 import sys
 
+from controls import controls
+
 shot, reply, zone, folder = sys.argv[1], sys.argv[2].split(","), sys.argv[3], sys.argv[4]
 run = lambda *args: subprocess.run(args, capture_output=True, check=True).stdout  # noqa: E731
 _, width, height, _, pixels = run("convert", shot, "ppm:-").split(maxsplit=4)
@@ -19,17 +21,16 @@ px = lambda twips: (twips + 7) // 15  # noqa: E731
 # and whether it is light: the labels over the picture, then the buttons and
 # boxes inside their frames and focus marks (the list without its scroll
 # bar), then the grid's cells (78 and 65 pixels wide, 16 high, in a frame).
-boxes = [(t, px(l), px(600), px(w), px(255), COMIC, True)
-         for t, l, w in [("TimeZone", 2040, 975), ("Last Update", 3720, 1215),
-                         ("Next Check", 5760, 1215)]]
-boxes += [(t, px(l) + 3, px(tp) + 3, px(w) - 6 - bar, px(h) - 6, SANS, False)
-          for t, l, tp, w, h, bar in [
-              ("Browse", 2640, 120, 975, 255, 0), ("Minimize", 1800, 2280, 1095, 255, 0),
-              ("Manual Update", 5880, 2400, 1335, 255, 0), ("Exit", 7560, 2400, 1095, 255, 0),
-              (zone, 3000, 600, 615, 255, 14), (folder, 3720, 120, 3975, 285, 0)]]
+at = lambda c: (px(c["left"]), px(c["top"]), px(c["width"]), px(c["height"]))  # noqa: E731
+boxes = [(controls[n]["caption"], *at(controls[n]), COMIC, True) for n in ("LabGMT", "LabLast", "LabNext")]
+texts = {n: controls[n]["caption"] for n in ("ButBrowse", "ButMinimize", "ButManUpdate", "ButExit")}
+texts.update(ListBoxGMT=zone, BoxPath=folder)
+boxes += [(t, x + 3, y + 3, w - 6 - (14 if n == "ListBoxGMT" else 0), h - 6, SANS, False)
+          for n, t in texts.items() for x, y, w, h in [at(controls[n])]]
 grid = [["Time: GMT+0", "Position", "Date", "Time", "Entry Price"], ["Hourly Regular", *reply[0:4]],
         ["Hourly Filtered", *reply[4:8]], ["Daily System", *reply[8:12]]]
-boxes += [(t, 242 + (c and 78 + 65 * (c - 1)), 74 + 16 * r, (65 if c else 78) - 2, 14, SANS, False)
+left, top = at(controls["FGrid"])[:2]
+boxes += [(t, left + 2 + (c and 78 + 65 * (c - 1)), top + 2 + 16 * r, (65 if c else 78) - 2, 14, SANS, False)
           for r, row in enumerate(grid) for c, t in enumerate(row)]
 faults = []
 for text, x, y, w, h, font, light in boxes:
