@@ -124,7 +124,6 @@ qreal backgroundRatio(qreal devicePixelRatio)
 
 } // namespace
 
-
 void placeTwips(QWidget* widget, int left, int top, int width, int height)
 {
     widget->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
@@ -165,8 +164,7 @@ MainForm::~MainForm()
 }
 
 namespace {
-template <class T>
-void bind(const QWidget* form, T*& control, const char* name)
+template <class T> void bind(const QWidget* form, T*& control, const char* name)
 {
     control = form->findChild<T*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
     Q_ASSERT(control);

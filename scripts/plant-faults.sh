@@ -56,11 +56,11 @@ body-cap#platform/httptransfer.h#s/qint64 maxBodyBytes = 64 \* 1024;/qint64 maxB
 portal-login#service/protocol.cpp#s/if \(cleanSignalReply\(reply\)\)\n/if (!reply.isEmpty())\n/#a login answered with a page of markup is not accepted
 unreachable#service/protocol.cpp#s/if \(transferFailed\)\n\s*return LoginOutcome::Unreachable;\n//#a login whose transfer failed says the service was not reached
 export-bytes#service/exportfile.cpp#s/return encodeAsReceived\(line, encoding\);/return line.toUtf8();/#export fields are written in the bytes received
-export-shown#app/fetchsignals.cpp#s/LabExportError->setVisible\(failure->failed\);//#a failed export shows in the window
+export-shown#app/mainform.cpp#s/LabExportError->setVisible\(true\);//#a failed export shows in the window
 in-place#platform/linux/filesave.cpp#s/if \(const int error = ::posix_fallocate\(file\.get\(\), 0, bytes\.size\(\)\)\)/if (const int error = 0)/#an in-place rewrite claims its room before touching the file
 zone-kept#app/mainform.cpp#s/ListBoxGMT->setSelectionModel\(new KeepOneSelected\(ListBoxGMT->model\(\), ListBoxGMT\)\);//#a chosen time zone cannot be unselected
-installed-alarm#app/alarm.cpp#s/return FileExists\(installed\) \? installed : QString\(\);/return QString();/#without a sound of its own the start folder gets the installed one
-alarm-beep#app/alarm.cpp#s/if \(!PlayWAV\(file\)\)/if (!PlayWAV(file) \&\& false)/#a sound that cannot be played is replaced by the beep
+installed-alarm#alerts/alarm.cpp#s/return FileExists\(installed\) \? installed : QString\(\);/return QString();/#without a sound of its own the start folder gets the installed one
+alarm-beep#alerts/alarm.cpp#s/if \(!playWav\(file\)\)/if (!playWav(file) \&\& false)/#a sound that cannot be played is replaced by the beep
 sni-click#platform/linux/statusnotifieritem.cpp#s/if \(m_onActivate\)\n\s*m_onActivate\(\);//#a click on a StatusNotifierItem brings the window back
 late-host#platform/linux/trayicon.cpp#s/StatusNotifierItem::hostRegistered\(\)\)\)/[] { static const bool first = StatusNotifierItem::hostRegistered(); return first; }()))/#each click looks for a StatusNotifierItem host afresh
 sni-tip#app/tray.cpp#s/"Kelvo-Rozevid - click to restore"/"Kelvo-Rozevid - double click to restore"/#the tip on a StatusNotifierItem host says one click restores
@@ -69,8 +69,8 @@ xembed-lost#platform/linux/trayicon.cpp#s/\(event->response_type & 0x7f\) == m_c
 one-instance#platform/qt/instanceguard.cpp#s/if \(m_lock->tryLock\(0\)\)\n/if (true)\n/#a second start in the folder hands over to the running program
 per-folder#platform/qt/instanceguard.cpp#s/hash\(path\.toUtf8\(\)/hash(QByteArray()/#each start folder has a program of its own
 dead-lock#platform/qt/instanceguard.cpp#s/if \(m_lock->tryLock\(0\)\)\n/if (!QFileInfo::exists(m_lock->fileName()) \&\& m_lock->tryLock(0))\n/#the lock of a program that died does not stop the next start
-show-again#app/tray.cpp#s/(void MainForm::ShowAgain\(\)\n\{\n)    RestoreFromTray\(\);\n/$1/#a second start brings the hidden window back
-in-front#app/tray.cpp#s/(ShowAgain\(\)\n\{\n    RestoreFromTray\(\);\n).*?alert\(this\);\n/$1/s#a second start puts the window in front, or marks it
+show-again#app/tray.cpp#s/(void MainForm::showAgain\(\)\n\{\n)    restoreFromTray\(\);\n/$1/#a second start brings the hidden window back
+in-front#app/tray.cpp#s/(showAgain\(\)\n\{\n    restoreFromTray\(\);\n).*?alert\(this\);\n/$1/s#a second start puts the window in front, or marks it
 unminimise#app/tray.cpp#s/setWindowState\(windowState\(\) & ~\(Qt::WindowMinimized \| Qt::WindowMaximized\)\);//#bringing the window back un-minimises it
 login-alert#app/accessibility.cpp#s/setAccessibleRole\(LabError, QAccessible::AlertMessage\);//#a refused login is read out as an alert
 quiet-clock#app/accessibility.cpp#s/LabTime->text\(\)\.left\(5\)/LabTime->text()/#the clock is not read out every second
@@ -78,7 +78,7 @@ zone-on-save#config/configfile.cpp#s/return selected\.isEmpty\(\) \? kZeroZone :
 repair-keeps#config/configfile.cpp#s/outcome\.zoneEntry \? lines\.zone : zoneLine\(kZeroZone\)/zoneLine(kZeroZone)/#a repair keeps the zone line that was valid
 app-path#config/configfile.cpp#s/if \(!path\.endsWith\(QDir::separator\(\)\)\)\n\s*//#a root start folder gives no doubled separator
 silence#schedule/schedulerules.cpp#s/m_failingSince\.secsTo\(now\) < kSilenceSeconds/m_lastAnswer.secsTo(now) < kSilenceSeconds/#silent after five minutes of failed checks, not of quiet
-silence-place#app/mainform.cpp#s/label\(QString\(\), 120, 1080, 3360, 600\)/label(QString(), 120, 1080, 3600, 600)/#the silent-service label lies over nothing else
+silence-place#app/controls.h#s/("LabNoAnswer",.*?)3360/${1}3600/#the silent-service label lies over nothing else
 silence-ends#schedule/schedulerules.cpp#s/m_lastAnswer = at;\n\s*m_failingSince = QDateTime\(\);/m_lastAnswer = at;/#a good answer ends the silence
 deb-copyright#packaging/CMakeLists.txt#s/\$\{CMAKE_CURRENT_BINARY_DIR\}\/copyright //#the package carries its copyright and licence#package
 deb-changelog#packaging/CMakeLists.txt#s/ \$\{CMAKE_CURRENT_BINARY_DIR\}\/changelog\.gz//#the package carries its changelog#package
@@ -95,8 +95,8 @@ label-faces#platform/windows/fontfaces.cpp#s/\{QStringLiteral\("Comic Sans MS"\)
 zone-list-fits#app/mainform.cpp#s/ListBoxGMT->verticalScrollBar\(\)->setStyle\(ListBoxGMT->style\(\)\);//#every time-zone entry shows whole beside the list's scroll bar
 steady-labels#app/mainform.cpp#s/steady\.setColor\(QPalette::WindowText,/steady.setColor(QPalette::Active, QPalette::WindowText,/#labels read the same when the window is not active
 steady-boxes#app/mainform.cpp#s/steady\.setColor\(role, steady\.color\(QPalette::Active, role\)\);/steady.setColor(QPalette::Active, role, steady.color(QPalette::Active, role));/#check boxes read the same when the window is not active
-zone-in-use-shown#app/mainform.cpp#s/ListBoxGMT->item\(timeZoneEntries\(\)\.indexOf\(config::zoneEntryToSave\(\{\}\)\)\)/ListBoxGMT->item(0)/#before a zone is chosen the list shows the zone in use
-browse-separator#app/settings.cpp#s/BoxPath->setText\(config::appPathFor\(folder\)\);/BoxPath->setText(folder);/#the folder Browse picks ends with the separator
+zone-in-use-shown#app/mainform.cpp#s/ListBoxGMT->item\(config::timeZoneEntries\(\)\.indexOf\(config::zoneEntryToSave\(\{\}\)\)\)/ListBoxGMT->item(0)/#before a zone is chosen the list shows the zone in use
+browse-separator#app/mainform.cpp#s/BoxPath->setText\(config::appPathFor\(folder\)\);/BoxPath->setText(folder);/#the folder Browse picks ends with the separator
 config-utf8-write#config/configfile.cpp#s/return kByteOrderMark \+ text\.toUtf8\(\);/return text.toLocal8Bit();/#Config.dat beyond the code page is written in UTF-8 after its mark
 config-utf8-read#config/configfile.cpp#s/bytes\.startsWith\(kByteOrderMark\)/false/#Config.dat that starts with the mark is read as UTF-8
 config-ansi#config/configfile.cpp#s/if \(auto bytes = codePage\.encode\(text\)\)/if (auto bytes = std::optional<QByteArray>())/#Config.dat that fits the code page is written in it, as before
@@ -120,20 +120,20 @@ run-quoting#platform/qt/autostart.cpp#s/QString\(backslashes \* 2, QLatin1Char\(
 entry-per-folder#platform/qt/autostart.cpp#s/hash\(startFolder\.toUtf8\(\)/hash(QByteArray()/#each start folder has an autostart entry of its own
 autostart-folder#platform/qt/autostart.cpp#s/const QString folder = arguments\.at\(\+\+i\);/const QString folder; ++i;/#--autostart takes the start folder after it
 folder-url#platform/qt/autostart.cpp#s/    if \(!needsUrl\(folder\)\)\n        return folder;/    return folder;/#an XDG entry passes a start folder that a starter would not carry as a file URL
-check-no-store#app/unattended.cpp#s/if \(!kept\) \{/if (false) {/#with no password store the box stays unchecked, says so, and writes no entry
-uncheck-removes#app/unattended.cpp#s/self->m_platform\.autostart->disable\(self->m_startFolder\);//#unchecking removes the autostart entry
-forget-silent#app/unattended.cpp#s/            if \(status != PasswordStore::Status::Done\) \{/            if (false) {/#a kept login that cannot be removed keeps its entry and its box, and says so
-auto-start-focus#app/unattended.cpp#s/    CheckAutoStart->setChecked\(!checked\);\n/    CheckAutoStart->setChecked(!checked);\n    CheckAutoStart->setEnabled(false);\n    CheckAutoStart->setEnabled(true);\n/#the box keeps the keyboard's focus while the store answers
-auto-start-inside#app/mainform.cpp#s/CheckAutoStart = checkBox\(1440, 2505\);/CheckAutoStart = checkBox(1440, 2520);/#every control lies wholly inside the window
-moved-program#app/unattended.cpp#s/(State::Enabled\)\n)\s*m_platform\.autostart->enable[^;]*;/$1;/#an entry naming a program that has moved is rewritten at the start
-retry-10s#app/unattended.cpp#s/keptlogin::kRetrySeconds\)/keptlogin::kRetrySeconds + 1)/#an unreachable service is asked again after 10 seconds
-desktop-hides#app/unattended.cpp#s/if \(m_startedByDesktop\) \{/if (false) {/#started by the desktop it hides to the notification area once logged in
-tray-wait#app/unattended.cpp#s/showMinimized\(\);/showNormal();/#with no notification area after 30 seconds the window is minimised
-first-signals#app/unattended.cpp#s/if \(OldOrders\.isEmpty\(\)\)\n\s*return;//#it hides once the first signals, which bring the window back, are in
-unreadable-line#app/unattended.cpp#s/showLoginError\(keptLoginUnreadableText\(\)\);//#a kept login that cannot be read leaves a line on the login panel
-manual-replaces#app/unattended.cpp#s/if \(m_autostart != Autostart::State::Absent\) \{/if (false) {/#a login by hand replaces the kept login
-auto-start-tab#app/mainform.cpp#s/CheckText, CheckAutoStart, ButTestSound/CheckText, ButTestSound, CheckAutoStart/#"Auto Start" comes after "Export Data" in the tab order
-auto-start-name#app/accessibility.cpp#s/QStringLiteral\("Auto Start"\)/QStringLiteral("AutoStart")/#the box's accessible name is "Auto Start"
+check-no-store#service/unattended.cpp#s/if \(!kept\) \{/if (false) {/#with no password store the box stays unchecked, says so, and writes no entry
+uncheck-removes#service/unattended.cpp#s/self->m_platform\.autostart->disable\(self->m_startFolder\);//#unchecking removes the autostart entry
+forget-silent#service/unattended.cpp#s/            if \(status != PasswordStore::Status::Done\) \{/            if (false) {/#a kept login that cannot be removed keeps its entry and its box, and says so
+auto-start-focus#app/mainform.cpp#s/    showAutoStart\(!checked\);\n/    showAutoStart(!checked);\n    CheckAutoStart->setEnabled(false);\n    CheckAutoStart->setEnabled(true);\n/#the box keeps the keyboard's focus while the store answers
+auto-start-inside#app/controls.h#s/1440, 2505,/1440, 2520,/#every control lies wholly inside the window
+moved-program#service/unattended.cpp#s/(State::Enabled\)\n)\s*m_platform\.autostart->enable[^;]*;/$1;/#an entry naming a program that has moved is rewritten at the start
+retry-10s#service/session.cpp#s/keptlogin::kRetrySeconds\)/keptlogin::kRetrySeconds + 1)/#an unreachable service is asked again after 10 seconds
+desktop-hides#app/mainform.cpp#s/if \(kept && m_startedByDesktop\) \{/if (false) {/#started by the desktop it hides to the notification area once logged in
+tray-wait#app/tray.cpp#s/(kTrayWaitSeconds\)\) \{\n\s*)showMinimized\(\);/${1}showNormal();/#with no notification area after 30 seconds the window is minimised
+first-signals#app/tray.cpp#s/if \(m_session\.positionsKey\(\)\.isEmpty\(\)\)\n\s*return;//#it hides once the first signals, which bring the window back, are in
+unreadable-line#app/mainform.cpp#s/showLoginError\(keptLoginUnreadableText\(\)\);//#a kept login that cannot be read leaves a line on the login panel
+manual-replaces#service/session.cpp#s/if \(!kept && m_autostart != Autostart::State::Absent\) \{/if (false) {/#a login by hand replaces the kept login
+auto-start-tab#app/controls.h#s/("Auto Start", )11\}/${1}13}/#"Auto Start" comes after "Export Data" in the tab order
+auto-start-name#app/controls.h#s/"Auto Start", 11\}/"AutoStart", 11}/#the box's accessible name is "Auto Start"
 xdg-delete#platform/linux/autostart.cpp#s/return QFile::remove\(file\) \|\| !QFile::exists\(file\);/return true;/#unchecking deletes the XDG autostart entry
 run-value-removed#platform/windows/autostart.cpp#s/RegDeleteKeyValueW\(HKEY_CURRENT_USER, kRun, name\.c_str\(\)\)/ERROR_SUCCESS/#unchecking removes the Run value
 deadline#platform/qt/httptransfer.cpp#s/m_deadline\.start\(m_limits\.deadlineMs\);/;/#every transfer ends by its deadline, however its bytes trickle
@@ -148,6 +148,11 @@ repair-link#config/configfile.cpp#s/replaceLink \? AtLink::Replace : AtLink::Fol
 own-id-lock#platform/qt/instanceguard.cpp#s/m_lock->removeStaleLockFile\(\);/;/#a lock naming this very process is stale
 private-folder#platform/qt/instanceguard.cpp#s/const QString own = privateFolder\(problem\);/const QString own = QDir::tempPath();/#the lock and the socket live only in a folder of the user's own
 caller-cap#platform/qt/localchannel.cpp#s/if \(m_callers > kMaxCallers\)/if (false)/#the listener takes a few callers at a time
+toggle-acts#app/mainform.cpp#s/connect\(CheckAutoStart, &QCheckBox::toggled,/connect(CheckAutoStart, \&QCheckBox::clicked,/#a check box does the same whatever changed it: a click, Space, an assistive technology's toggle
+own-change-quiet#app/mainform.cpp#s/    const QSignalBlocker programsOwn\(CheckAutoStart\);\n//#the program's own change of a box runs no handler
+silence-event#service/session.cpp#s/        emit silenceStarted\(\*since\);/        ;/#five minutes of failed checks are told once, with the last good answer's time
+answering-again#service/session.cpp#s/        emit answeringAgain\(\*before, before->secsTo\(now\)\);/        ;/#the end of the silence is told, with how long it lasted
+first-no-alarm#service/session.cpp#s/if \(!first && m_alarmEnabled\)/if (m_alarmEnabled)/#the first reply's positions start no alarm
 session-never#app/main.cpp#s/manager\.setRestartHint\(QSessionManager::RestartNever\);/;/#with Auto Start on, a saved session does not start the program a second time
 session-again#app/main.cpp#s/            manager\.setRestartHint\(QSessionManager::RestartIfRunning\);\n//#with Auto Start off again, a saved session brings the program back
 session-folder#app/main.cpp#s/QStringLiteral\(\"--autostart\"\), QDir::currentPath\(\)\}\);/QStringLiteral(\"--autostart\")});/#a saved session brings the program back in its own start folder

@@ -213,8 +213,8 @@ void Session::signalsFinished(const ReplyText& rawReply)
 
     if (m_exportOn) {
         const QString folder = m_settings.folder();
-        const auto results = writeExports(folder, m_system, fields, m_lastUpdate,
-                                          rawReply.encoding());
+        const auto results =
+            writeExports(folder, m_system, fields, m_lastUpdate, rawReply.encoding());
         // Told, never asked: an unattended client must not stop and wait
         // for a click.
         if (const auto failure = exportFailure(results)) {

@@ -128,8 +128,8 @@ private:
     void tick();
     void checkTimerTick();
     void sendLogin(const QString& user, const QString& encodedPassword, int system, bool kept);
-    void loginFinished(const ReplyText& reply, const QString& user,
-                       const QString& encodedPassword, int system, bool kept);
+    void loginFinished(const ReplyText& reply, const QString& user, const QString& encodedPassword,
+                       int system, bool kept);
     void updateCycleFinished(const QString& reply);
     void signalsFinished(const ReplyText& reply);
     void setNextCheck(const schedule::NextCheck& next);

@@ -89,8 +89,7 @@ void Session::setAutoStart(bool on)
             emit autoStartFailed(noPasswordStoreText());
             return;
         }
-        if (!m_platform.autostart->enable(m_startFolder,
-                                          QCoreApplication::applicationFilePath())) {
+        if (!m_platform.autostart->enable(m_startFolder, QCoreApplication::applicationFilePath())) {
             forgetLogin();
             emit autoStartFailed(
                 QStringLiteral("The program could not be set to start with the desktop."));

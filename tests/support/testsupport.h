@@ -202,8 +202,8 @@ struct FormFixture : Fixture {
                          TransferLimits limits = {})
         : Fixture(limits)
     {
-        form = std::make_unique<MainForm>(Platform{core(), messageBox, fileDialog, tray},
-                                          serviceUrl);
+        form =
+            std::make_unique<MainForm>(Platform{core(), messageBox, fileDialog, tray}, serviceUrl);
     }
     service::Session& session() override { return form->session(); }
     void signIn(int system)
