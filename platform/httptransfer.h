@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -9,54 +12,86 @@ class QNetworkAccessManager;
 
 namespace kelvo {
 
-// A reply body as text. It remembers how its bytes were read, so that text
-// taken from it can be written back as the very bytes that came, and whether
-// the transfer failed, so that a service out of reach is told apart from one
-// that answered with nothing.
+// How a reply's bytes were read as text: as UTF-8, or, where they are not
+// valid UTF-8, as Latin-1.
 enum class TextEncoding { Utf8, Latin1 };
-class ReplyText : public QString {
-public:
-    ReplyText() = default;
-    ReplyText(const QString& text, TextEncoding encoding) : QString(text), m_encoding(encoding) {}
-    TextEncoding encoding() const { return m_encoding; }
-
-    // The empty text of a request that brought no answer of the service's.
-    static ReplyText failure()
-    {
-        ReplyText reply;
-        reply.m_failed = true;
-        return reply;
-    }
-    bool failed() const { return m_failed; }
-
-private:
-    TextEncoding m_encoding = TextEncoding::Utf8;
-    bool m_failed = false;
+struct ReplyBodyText {
+    QString text;
+    TextEncoding encoding = TextEncoding::Utf8;
 };
+// A reply body as text: UTF-8, or Latin-1 where it is not valid UTF-8. A
+// leading UTF-8 byte-order mark is not part of the text.
+ReplyBodyText decodeReplyBody(const QByteArray& body);
 
 // Text taken from a reply read with `encoding`, as the bytes it was read from.
-// (Inline: the program links no part of the Qt transfer, which lives in the
-// network module it loads at the first request.)
 inline QByteArray encodeAsReceived(const QString& text, TextEncoding encoding)
 {
     return encoding == TextEncoding::Latin1 ? text.toLatin1() : text.toUtf8();
 }
 
-// One HTTP transfer object: one GET at a time. openUrl() starts a request and
-// returns at once; when the transfer ends the handler gets the whole body as
-// text, or ReplyText::failure() when the request failed for any reason (HTTP
-// status outside 2xx, network or TLS error, time-out, past its deadline,
-// headers or a body over the size limit).
-// A new openUrl() cancels a request that is still running, and the handler of
+// What a transfer asks: a method, a URL, headers and a body, and which of
+// the reply's headers the caller will read.
+struct HttpRequest {
+    QByteArray method = "GET";
+    QUrl url;
+    QList<std::pair<QByteArray, QByteArray>> headers;
+    QByteArray body;
+    QList<QByteArray> wantedHeaders; // names, as the caller will look them up
+};
+
+// What came back, or what went wrong. A reply is a whole: passed on, it
+// keeps its failure with it.
+struct HttpReply {
+    enum class Failure {
+        None,       // a status of 2xx, the whole body
+        Connect,    // no answer: refused, unreachable, a name not found, cancelled
+        Tls,        // the secure connection failed (a certificate, say)
+        Deadline,   // not over by the transfer's deadline, or silent too long
+        TooLarge,   // headers or a body over their limits
+        HttpStatus, // an answer outside 2xx; its body is kept
+    };
+    Failure failure = Failure::Connect;
+    int status = 0; // the HTTP status; 0 when none came
+    QByteArray body;
+    QHash<QByteArray, QByteArray> headers; // the wanted ones that came
+    QString error;                         // what went wrong, for tips and logs
+
+    bool failed() const { return failure != Failure::None; }
+    // The body as text, and how it was read.
+    ReplyBodyText text() const { return decodeReplyBody(body); }
+
+    static HttpReply failedWith(Failure failure, const QString& error)
+    {
+        HttpReply reply;
+        reply.failure = failure;
+        reply.error = error;
+        return reply;
+    }
+};
+
+// One HTTP transfer object: one request at a time. send() starts a request
+// and returns at once; when the transfer ends the handler gets the reply,
+// failed for any reason in the reply's failure (HTTP status outside 2xx,
+// network or TLS error, time-out, past its deadline, headers or a body over
+// the size limit).
+// A new send() cancels a request that is still running, and the handler of
 // a cancelled request is never called.
 class HttpTransfer {
 public:
-    using ReplyHandler = std::function<void(const ReplyText& reply)>;
+    using ReplyHandler = std::function<void(const HttpReply& reply)>;
 
     virtual ~HttpTransfer() = default;
-    virtual void openUrl(const QUrl& url, ReplyHandler onReply) = 0;
+    virtual void send(const HttpRequest& request, ReplyHandler onReply) = 0;
     virtual bool stillExecuting() const = 0;
     virtual void cancel() = 0;
+
+    // A GET of the URL.
+    void get(const QUrl& url, ReplyHandler onReply)
+    {
+        HttpRequest request;
+        request.url = url;
+        send(request, std::move(onReply));
+    }
 };
 
 // Limits that apply to every request of the Qt transfer objects: a time-out
@@ -77,8 +112,5 @@ std::unique_ptr<HttpTransfer> makeQtTransfer(QNetworkAccessManager* manager,
 // share one network access manager in the kelvo-network module that the
 // first request loads, on Windows one in the program itself.
 std::function<std::unique_ptr<HttpTransfer>()> desktopTransfers();
-
-// The reply body as text: UTF-8, or Latin-1 where it is not valid UTF-8.
-ReplyText decodeReplyBody(const QByteArray& body);
 
 } // namespace kelvo

@@ -153,6 +153,7 @@ own-change-quiet#app/mainform.cpp#s/    const QSignalBlocker programsOwn\(CheckA
 silence-event#service/session.cpp#s/        emit silenceStarted\(\*since\);/        ;/#five minutes of failed checks are told once, with the last good answer's time
 answering-again#service/session.cpp#s/        emit answeringAgain\(\*before, before->secsTo\(now\)\);/        ;/#the end of the silence is told, with how long it lasted
 first-no-alarm#service/session.cpp#s/if \(!first && m_alarmEnabled\)/if (m_alarmEnabled)/#the first reply's positions start no alarm
+failed-reply#service/session.cpp#s/httpReply\.failed\(\) \? QString\(\) : httpReply\.text\(\)\.text/httpReply.text().text/#a reply that failed is no answer, whatever its body
 session-never#app/main.cpp#s/manager\.setRestartHint\(QSessionManager::RestartNever\);/;/#with Auto Start on, a saved session does not start the program a second time
 session-again#app/main.cpp#s/            manager\.setRestartHint\(QSessionManager::RestartIfRunning\);\n//#with Auto Start off again, a saved session brings the program back
 session-folder#app/main.cpp#s/QStringLiteral\(\"--autostart\"\), QDir::currentPath\(\)\}\);/QStringLiteral(\"--autostart\")});/#a saved session brings the program back in its own start folder

@@ -57,17 +57,17 @@ void Session::login(const QString& user, const QString& password, const QString&
 void Session::sendLogin(const QString& user, const QString& encodedPassword, int system, bool kept)
 {
     m_keptLoginFailedAt.reset(); // a kept login waiting to be sent again, or the user's own
-    m_loginTransfer->openUrl(loginUrl(m_serviceUrl, user, encodedPassword, system),
-                             [this, user, encodedPassword, kept](const ReplyText& reply) {
-                                 loginFinished(reply, user, encodedPassword, m_system, kept);
-                             });
+    m_loginTransfer->get(loginUrl(m_serviceUrl, user, encodedPassword, system),
+                         [this, user, encodedPassword, kept](const HttpReply& reply) {
+                             loginFinished(reply, user, encodedPassword, m_system, kept);
+                         });
     emit loginStarted();
 }
 
-void Session::loginFinished(const ReplyText& reply, const QString& user,
+void Session::loginFinished(const HttpReply& reply, const QString& user,
                             const QString& encodedPassword, int system, bool kept)
 {
-    const LoginOutcome outcome = loginOutcome(reply, reply.failed());
+    const LoginOutcome outcome = loginOutcome(reply.text().text, reply.failed());
     if (kept && keptlogin::afterLogin(outcome) == keptlogin::Next::TryAgain) {
         // Never a panel that waits for a person because the network was late.
         m_keptLoginFailedAt = m_platform.clock->now();
@@ -144,15 +144,16 @@ void Session::runUpdateCycle()
         return;
     if (m_soundOn && m_manualUpdate)
         m_platform.beep->beep();
-    m_timeTransfer->openUrl(timeUrl(m_serviceUrl),
-                            [this](const QString& reply) { updateCycleFinished(reply); });
+    m_timeTransfer->get(timeUrl(m_serviceUrl),
+                        [this](const HttpReply& reply) { updateCycleFinished(reply); });
 }
 
-void Session::updateCycleFinished(const QString& rawReply)
+void Session::updateCycleFinished(const HttpReply& httpReply)
 {
     const QDateTime now = m_platform.clock->now();
     // Anything but a time of day (an error page from a proxy, say) counts as
     // a failed request.
+    const QString rawReply = httpReply.failed() ? QString() : httpReply.text().text;
     const QString reply = isValidTimeReply(rawReply) ? rawReply : QString();
 
     if (reply.isEmpty()) {
@@ -185,14 +186,16 @@ void Session::fetchSignals()
     const QUrl url = signalsUrl(m_serviceUrl, m_user, m_password, m_system);
     if (m_soundOn)
         m_platform.beep->beep();
-    m_signalsTransfer->openUrl(url, [this](const ReplyText& reply) { signalsFinished(reply); });
+    m_signalsTransfer->get(url, [this](const HttpReply& reply) { signalsFinished(reply); });
 }
 
-void Session::signalsFinished(const ReplyText& rawReply)
+void Session::signalsFinished(const HttpReply& httpReply)
 {
-    // An empty or unusable reply changes nothing: the rows, the key and the
-    // export files keep what they had.
-    const std::optional<QString> reply = cleanSignalReply(rawReply);
+    // A failed, empty or unusable reply changes nothing: the rows, the key
+    // and the export files keep what they had.
+    const ReplyBodyText rawReply = httpReply.text();
+    const std::optional<QString> reply =
+        httpReply.failed() ? std::nullopt : cleanSignalReply(rawReply.text);
     signalsUsable(reply.has_value());
     if (!reply)
         return;
@@ -214,7 +217,7 @@ void Session::signalsFinished(const ReplyText& rawReply)
     if (m_exportOn) {
         const QString folder = m_settings.folder();
         const auto results =
-            writeExports(folder, m_system, fields, m_lastUpdate, rawReply.encoding());
+            writeExports(folder, m_system, fields, m_lastUpdate, rawReply.encoding);
         // Told, never asked: an unattended client must not stop and wait
         // for a click.
         if (const auto failure = exportFailure(results)) {

@@ -128,10 +128,10 @@ private:
     void tick();
     void checkTimerTick();
     void sendLogin(const QString& user, const QString& encodedPassword, int system, bool kept);
-    void loginFinished(const ReplyText& reply, const QString& user, const QString& encodedPassword,
+    void loginFinished(const HttpReply& reply, const QString& user, const QString& encodedPassword,
                        int system, bool kept);
-    void updateCycleFinished(const QString& reply);
-    void signalsFinished(const ReplyText& reply);
+    void updateCycleFinished(const HttpReply& reply);
+    void signalsFinished(const HttpReply& reply);
     void setNextCheck(const schedule::NextCheck& next);
     void setLastUpdate(const QString& shown);
     void signalsUsable(bool usable);

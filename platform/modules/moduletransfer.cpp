@@ -30,7 +30,7 @@ class ModuleTransfer final : public HttpTransfer {
 public:
     explicit ModuleTransfer(std::shared_ptr<LoadedNetwork> module) : m_module(std::move(module)) {}
 
-    void openUrl(const QUrl& url, ReplyHandler onReply) override
+    void send(const HttpRequest& request, ReplyHandler onReply) override
     {
         cancel();
         if (!m_transfer) {
@@ -38,7 +38,7 @@ public:
                 m_transfer = factory->make();
         }
         if (m_transfer) {
-            m_transfer->openUrl(url, std::move(onReply));
+            m_transfer->send(request, std::move(onReply));
             return;
         }
         // Nothing to ask with: fail from the event loop, as a refused
@@ -51,7 +51,8 @@ public:
                 // The handler may start a new request or destroy this
                 // transfer: nothing touches it afterwards.
                 if (handler)
-                    handler(ReplyText::failure());
+                    handler(HttpReply::failedWith(HttpReply::Failure::Connect,
+                                                  QStringLiteral("no network module")));
             },
             Qt::QueuedConnection);
     }

@@ -7,13 +7,12 @@
 #include <QNetworkRequest>
 #include <QObject>
 #include <QPointer>
-#include <QStringDecoder>
 #include <QTimer>
 
 namespace kelvo {
 namespace {
 
-// One GET at a time over a shared network access manager.
+// One request at a time over a shared network access manager.
 //
 // Every connection to a reply uses m_context as its receiver, so dropping a
 // request is a single disconnect: a reply that was cancelled, replaced by a
@@ -33,6 +32,7 @@ public:
             if (!reply)
                 return;
             const QUrl url = reply->url();
+            m_deadlineHit = true;
             reply->abort(); // finished() reports it as a failure (and may
                             // destroy this transfer)
             resetConnectionsTo(
@@ -42,7 +42,7 @@ public:
 
     ~QtHttpTransfer() override { cancel(); }
 
-    void openUrl(const QUrl& url, ReplyHandler onReply) override
+    void send(const HttpRequest& asked, ReplyHandler onReply) override
     {
         cancel();
         if (!m_manager) {
@@ -50,14 +50,24 @@ public:
             return;
         }
 
-        QNetworkRequest request(url);
+        QNetworkRequest request(asked.url);
         request.setTransferTimeout(qMax(0, m_limits.timeoutMs));
+        for (const auto& [name, value] : asked.headers)
+            request.setRawHeader(name, value);
 
-        QNetworkReply* reply = m_manager->get(request);
+        QNetworkReply* reply = nullptr;
+        if (asked.method == "GET" && asked.body.isEmpty())
+            reply = m_manager->get(request);
+        else if (asked.method == "POST")
+            reply = m_manager->post(request, asked.body);
+        else
+            reply = m_manager->sendCustomRequest(request, asked.method, asked.body);
         m_reply = reply;
         m_handler = std::move(onReply);
+        m_wanted = asked.wantedHeaders;
         m_body.clear();
         m_bodyTooLarge = false;
+        m_deadlineHit = false;
 
         if (hasBodyLimit()) {
             // Keeps the network stack from buffering much more than the limit
@@ -140,10 +150,7 @@ private:
             return;
         m_deadline.stop();
 
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        const bool ok = reply->error() == QNetworkReply::NoError && status >= 200 &&
-                        status <= 299 && !m_bodyTooLarge && drain(reply);
-        const ReplyText text = ok ? decodeReplyBody(m_body) : ReplyText::failure();
+        const HttpReply result = replyOf(reply);
 
         // Reset all state before the handler runs: it may start the next
         // request on this transfer or destroy it.
@@ -153,7 +160,53 @@ private:
         m_body.clear();
         m_bodyTooLarge = false;
         if (handler)
-            handler(text);
+            handler(result);
+    }
+
+    HttpReply replyOf(QNetworkReply* reply)
+    {
+        using Failure = HttpReply::Failure;
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (m_deadlineHit)
+            return HttpReply::failedWith(
+                Failure::Deadline,
+                QStringLiteral("no whole reply within %1 s").arg(m_limits.deadlineMs / 1000.0));
+        if (m_bodyTooLarge || !drain(reply))
+            return HttpReply::failedWith(Failure::TooLarge,
+                                         QStringLiteral("a reply over its size limit"));
+        HttpReply result;
+        result.status = status;
+        for (const QByteArray& name : m_wanted) {
+            if (reply->hasRawHeader(name))
+                result.headers.insert(name, reply->rawHeader(name));
+        }
+        if (status != 0 && (status < 200 || status > 299)) {
+            result.failure = Failure::HttpStatus;
+            result.error = QStringLiteral("HTTP status %1").arg(status);
+            result.body = m_body;
+            return result;
+        }
+        switch (reply->error()) {
+        case QNetworkReply::NoError:
+            result.failure = status ? Failure::None : Failure::Connect;
+            result.body = status ? m_body : QByteArray();
+            return result;
+        case QNetworkReply::SslHandshakeFailedError:
+        case QNetworkReply::TemporaryNetworkFailureError:
+            result.failure = reply->error() == QNetworkReply::SslHandshakeFailedError
+                                 ? Failure::Tls
+                                 : Failure::Connect;
+            break;
+        case QNetworkReply::TimeoutError:
+        case QNetworkReply::OperationCanceledError: // the time-out while no byte comes
+            result.failure = Failure::Deadline;
+            break;
+        default:
+            result.failure = Failure::Connect;
+            break;
+        }
+        result.error = reply->errorString();
+        return result;
     }
 
     // Without a manager there is nothing to ask; the request fails the way a
@@ -166,7 +219,8 @@ private:
             &m_context,
             [this, generation = m_generation, handler = std::move(onReply)] {
                 if (generation == m_generation)
-                    handler(ReplyText::failure());
+                    handler(HttpReply::failedWith(HttpReply::Failure::Connect,
+                                                  QStringLiteral("no network")));
             },
             Qt::QueuedConnection);
     }
@@ -177,8 +231,10 @@ private:
     QTimer m_deadline;
     QPointer<QNetworkReply> m_reply;
     ReplyHandler m_handler;
+    QList<QByteArray> m_wanted;
     QByteArray m_body;
     bool m_bodyTooLarge = false;
+    bool m_deadlineHit = false;
     // Counts cancels, so that a failure delivered later can tell whether its
     // request was dropped in the meantime.
     quint64 m_generation = 0;
@@ -189,18 +245,6 @@ private:
 std::unique_ptr<HttpTransfer> makeQtTransfer(QNetworkAccessManager* manager, TransferLimits limits)
 {
     return std::make_unique<QtHttpTransfer>(manager, limits);
-}
-
-ReplyText decodeReplyBody(const QByteArray& body)
-{
-    // Stateless, so that a multi-byte sequence cut off at the end of the body
-    // counts as invalid instead of being silently dropped. A leading UTF-8
-    // byte-order mark is not part of the text.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(body);
-    if (utf8.hasError())
-        return {QString::fromLatin1(body), TextEncoding::Latin1};
-    return {text, TextEncoding::Utf8};
 }
 
 } // namespace kelvo

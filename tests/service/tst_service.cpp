@@ -186,9 +186,9 @@ void TestService::exportFiles()
     }
     QFile reader(files[0].fileName());
     QVERIFY(!held || reader.open(QIODevice::ReadOnly));
-    const ReplyText text = decodeReplyBody(reply);
-    service::writeExports(dir.path(), system, service::splitSignalReply(text),
-                          QStringLiteral("15:05:00"), text.encoding());
+    const ReplyBodyText text = decodeReplyBody(reply);
+    service::writeExports(dir.path(), system, service::splitSignalReply(text.text),
+                          QStringLiteral("15:05:00"), text.encoding);
     for (QFile& file : files)
         QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(files[0].readAll(), daily.isEmpty() ? old : daily);
