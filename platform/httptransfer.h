@@ -94,12 +94,11 @@ public:
     }
 };
 
-// Limits that apply to every request of the Qt transfer objects: a time-out
-// while no byte comes, a deadline for the whole transfer however its bytes
-// trickle, and caps on the headers and on the body, far above any reply of
-// the service's (a few hundred bytes).
+// Limits that apply to every request of the Qt transfer objects: a deadline
+// for the whole transfer, however its bytes trickle and however long none
+// comes, and caps on the headers and on the body, far above any reply of the
+// service's (a few hundred bytes).
 struct TransferLimits {
-    int timeoutMs = 60'000;
     qint64 maxBodyBytes = 64 * 1024;
     int deadlineMs = 60'000;
     qint64 maxHeaderBytes = 64 * 1024;

@@ -51,7 +51,6 @@ atomic#platform/linux/filesave.cpp#s/if \(!writeAll\(fd, bytes\) \|\| ::fsync\(f
 module-version#platform/modules/modules.cpp#s/if \(found != QLatin1String\(iid\)\) \{/if (false) {/#a module of another version is refused, never loaded
 alarm-pacing#alerts/alarmpacing.cpp#s/counter == 0 \? AlarmAction::PlaySound/counter == 1 ? AlarmAction::PlaySound/#the alarm sounds at once, then every 23 seconds
 tray-fallback#app/tray.cpp#s/if \(m_platform\.trayIcon->isShown\(\)\) \{/if (true) {/#without a notification area the window is minimised, not hidden
-time-out#platform/qt/httptransfer.cpp#s/request\.setTransferTimeout\(qMax\(0, m_limits\.timeoutMs\)\);//#every request has a time-out
 body-cap#platform/httptransfer.h#s/qint64 maxBodyBytes = 64 \* 1024;/qint64 maxBodyBytes = 0;/#a reply body is capped
 portal-login#service/protocol.cpp#s/if \(cleanSignalReply\(reply\)\)\n/if (!reply.isEmpty())\n/#a login answered with a page of markup is not accepted
 unreachable#service/protocol.cpp#s/if \(transferFailed\)\n\s*return LoginOutcome::Unreachable;\n//#a login whose transfer failed says the service was not reached
@@ -154,6 +153,7 @@ silence-event#service/session.cpp#s/        emit silenceStarted\(\*since\);/    
 answering-again#service/session.cpp#s/        emit answeringAgain\(\*before, before->secsTo\(now\)\);/        ;/#the end of the silence is told, with how long it lasted
 first-no-alarm#service/session.cpp#s/if \(!first && m_alarmEnabled\)/if (m_alarmEnabled)/#the first reply's positions start no alarm
 failed-reply#service/session.cpp#s/httpReply\.failed\(\) \? QString\(\) : httpReply\.text\(\)\.text/httpReply.text().text/#a reply that failed is no answer, whatever its body
+failed-signals#service/session.cpp#s/httpReply\.failed\(\) \? std::nullopt : cleanSignalReply/cleanSignalReply/#a signal reply that failed is no answer, whatever its body
 session-never#app/main.cpp#s/manager\.setRestartHint\(QSessionManager::RestartNever\);/;/#with Auto Start on, a saved session does not start the program a second time
 session-again#app/main.cpp#s/            manager\.setRestartHint\(QSessionManager::RestartIfRunning\);\n//#with Auto Start off again, a saved session brings the program back
 session-folder#app/main.cpp#s/QStringLiteral\(\"--autostart\"\), QDir::currentPath\(\)\}\);/QStringLiteral(\"--autostart\")});/#a saved session brings the program back in its own start folder

@@ -51,7 +51,6 @@ public:
         }
 
         QNetworkRequest request(asked.url);
-        request.setTransferTimeout(qMax(0, m_limits.timeoutMs));
         for (const auto& [name, value] : asked.headers)
             request.setRawHeader(name, value);
 
@@ -196,10 +195,6 @@ private:
             result.failure = reply->error() == QNetworkReply::SslHandshakeFailedError
                                  ? Failure::Tls
                                  : Failure::Connect;
-            break;
-        case QNetworkReply::TimeoutError:
-        case QNetworkReply::OperationCanceledError: // the time-out while no byte comes
-            result.failure = Failure::Deadline;
             break;
         default:
             result.failure = Failure::Connect;

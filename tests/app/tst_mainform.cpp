@@ -65,8 +65,7 @@ void TestMainForm::initTestCase()
     inactiveDiffers.setColor(QPalette::Inactive, QPalette::Highlight, Qt::lightGray);
     QApplication::setPalette(inactiveDiffers);
     QVERIFY(service.start());
-    f = std::make_unique<test::FormFixture>(service.url(),
-                                            TransferLimits{.timeoutMs = 1000, .deadlineMs = 1000});
+    f = std::make_unique<test::FormFixture>(service.url(), TransferLimits{.deadlineMs = 1000});
     f->form->load();
     f->form->show();
     f->messageBox->shown.clear(); // the first start's settings message

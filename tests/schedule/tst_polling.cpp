@@ -71,7 +71,8 @@ void TestPolling::polling_data()
     const QByteArray garbage(1 << 20, '\x9c');
     const QByteArray page = "<html><body>Bad gateway, try, again, later</body></html>";
     fault("service down", right, right);
-    fault("HTTP 500 with a time and signals", Answer("10:00:00", 500), Answer(signalsOf(1), 500));
+    fault("HTTP 500 with a time", Answer("10:00:00", 500), right);
+    fault("HTTP 500 with signals", right, Answer(signalsOf(1), 500));
     fault("time after the time-out", Answer("10:00:00", 200, 3 * kTimeoutMs), right, 1);
     fault("signals after the time-out", right, Answer(signalsOf(1), 200, 3 * kTimeoutMs), 1);
     fault("signals cut off mid-body", right, cut);
@@ -111,7 +112,7 @@ void TestPolling::polling()
         service.setSignals(signalsOf(version));
     };
     publish(start.addSecs(-600));
-    test::SessionFixture f(service.url(), {.timeoutMs = kTimeoutMs, .deadlineMs = kTimeoutMs});
+    test::SessionFixture f(service.url(), {.deadlineMs = kTimeoutMs});
     f.clock->current = start;
     f.signIn(3);
     service::Session& session = f.session();
