@@ -426,16 +426,8 @@ void MainForm::connectSession()
     connect(&s, &service::Session::answeringAgain, this, [this] { showSilence(std::nullopt); });
     // Shown in the window, never in a box: an unattended client must not
     // stop and wait for a click.
-    connect(&s, &service::Session::exportFailed, this, [this](const QString& reason) {
-        LabExportError->setToolTip(reason);
-        LabExportError->setAccessibleDescription(reason);
-        LabExportError->setVisible(true);
-    });
-    connect(&s, &service::Session::exportWritten, this, [this] {
-        LabExportError->setToolTip(QString());
-        LabExportError->setAccessibleDescription(QString());
-        LabExportError->setVisible(false);
-    });
+    connect(&s, &service::Session::exportFailed, this, &MainForm::showExportFailure);
+    connect(&s, &service::Session::exportWritten, this, [this] { showExportFailure({}); });
     connect(&s, &service::Session::autoStartChanged, this, &MainForm::showAutoStart);
     connect(&s, &service::Session::autoStartReported, this, &MainForm::showAutoStartState);
     connect(&s, &service::Session::autoStartFailed, this, [this](const QString& text) {
@@ -542,6 +534,13 @@ void MainForm::showSilence(const std::optional<QDateTime>& since)
     LabNoAnswer->setVisible(since.has_value());
     if (m_platform.trayIcon->isShown())
         addTrayIcon(); // for its tip
+}
+
+void MainForm::showExportFailure(const QString& reason)
+{
+    LabExportError->setToolTip(reason);
+    LabExportError->setAccessibleDescription(reason);
+    LabExportError->setVisible(!reason.isEmpty());
 }
 
 void MainForm::showAutoStart(bool on)

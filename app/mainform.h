@@ -137,6 +137,8 @@ private:
     void showLoginError(const QString& text);
     void showGrid(const service::SignalRows& rows);
     void showSilence(const std::optional<QDateTime>& since);
+    // Shows why the latest export failed; none: it did not.
+    void showExportFailure(const QString& reason);
     void showAutoStart(bool on);
     void showAutoStartState(const QString& text);
     void autoStartToggled(bool checked);

@@ -71,7 +71,6 @@ void Settings::save()
 
     if (const auto failure = writeFileAtomically(path(), configContent(folder, m_zone))) {
         // Nothing was saved, so nothing is marked as saved.
-        m_pending = false;
         setPending(true);
         emit saveFailed(saveFailedMessage(path(), *failure));
         return;

@@ -55,7 +55,7 @@ body-cap#platform/httptransfer.h#s/qint64 maxBodyBytes = 64 \* 1024;/qint64 maxB
 portal-login#service/protocol.cpp#s/if \(cleanSignalReply\(reply\)\)\n/if (!reply.isEmpty())\n/#a login answered with a page of markup is not accepted
 unreachable#service/protocol.cpp#s/if \(transferFailed\)\n\s*return LoginOutcome::Unreachable;\n//#a login whose transfer failed says the service was not reached
 export-bytes#service/exportfile.cpp#s/return encodeAsReceived\(line, encoding\);/return line.toUtf8();/#export fields are written in the bytes received
-export-shown#app/mainform.cpp#s/LabExportError->setVisible\(true\);//#a failed export shows in the window
+export-shown#app/mainform.cpp#s/LabExportError->setVisible\(!reason\.isEmpty\(\)\);/LabExportError->setVisible(false);/#a failed export shows in the window
 in-place#platform/linux/filesave.cpp#s/if \(const int error = ::posix_fallocate\(file\.get\(\), 0, bytes\.size\(\)\)\)/if (const int error = 0)/#an in-place rewrite claims its room before touching the file
 zone-kept#app/mainform.cpp#s/ListBoxGMT->setSelectionModel\(new KeepOneSelected\(ListBoxGMT->model\(\), ListBoxGMT\)\);//#a chosen time zone cannot be unselected
 installed-alarm#alerts/alarm.cpp#s/return FileExists\(installed\) \? installed : QString\(\);/return QString();/#without a sound of its own the start folder gets the installed one

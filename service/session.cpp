@@ -59,13 +59,13 @@ void Session::sendLogin(const QString& user, const QString& encodedPassword, int
     m_keptLoginFailedAt.reset(); // a kept login waiting to be sent again, or the user's own
     m_loginTransfer->get(loginUrl(m_serviceUrl, user, encodedPassword, system),
                          [this, user, encodedPassword, kept](const HttpReply& reply) {
-                             loginFinished(reply, user, encodedPassword, m_system, kept);
+                             loginFinished(reply, user, encodedPassword, kept);
                          });
     emit loginStarted();
 }
 
 void Session::loginFinished(const HttpReply& reply, const QString& user,
-                            const QString& encodedPassword, int system, bool kept)
+                            const QString& encodedPassword, bool kept)
 {
     const LoginOutcome outcome = loginOutcome(reply.text().text, reply.failed());
     if (kept && keptlogin::afterLogin(outcome) == keptlogin::Next::TryAgain) {
@@ -84,7 +84,7 @@ void Session::loginFinished(const HttpReply& reply, const QString& user,
             emit loginUnreachable(kept);
         return;
     }
-    begin(user, encodedPassword, system, kept);
+    begin(user, encodedPassword, m_system, kept);
 }
 
 void Session::begin(const QString& user, const QString& encodedPassword, int system, bool kept)

@@ -61,13 +61,9 @@ public:
     alerts::Alarm& alarm() { return m_alarm; }
 
     bool isLoggedIn() const { return !m_password.isEmpty(); }
-    int system() const { return m_system; }
     const SignalRows& rows() const { return m_rows; }
     // The positions key of the last reply (OldOrders); empty before the first.
     QString positionsKey() const { return m_positionsKey; }
-    // The service's time as it sent it, and as "Last Update" shows it.
-    QString serviceTime() const { return m_serviceTime; }
-    QString lastUpdate() const { return m_lastUpdate; }
     // The next check as "Next Check" shows it, and the moment it stands for.
     QString nextCheckText() const { return m_nextCheck.text; }
     std::optional<QDateTime> nextCheckDue() const;
@@ -79,7 +75,6 @@ public:
     bool busy() const;
     // The desktop starts the program in this start folder at login.
     bool startsWithDesktop() const { return m_autostart == Autostart::State::Enabled; }
-    QString startFolder() const { return m_startFolder; }
 
 signals:
     // A login, typed or kept, went out to the service.
@@ -129,7 +124,7 @@ private:
     void checkTimerTick();
     void sendLogin(const QString& user, const QString& encodedPassword, int system, bool kept);
     void loginFinished(const HttpReply& reply, const QString& user, const QString& encodedPassword,
-                       int system, bool kept);
+                       bool kept);
     void updateCycleFinished(const HttpReply& reply);
     void signalsFinished(const HttpReply& reply);
     void setNextCheck(const schedule::NextCheck& next);

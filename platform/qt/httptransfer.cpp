@@ -185,21 +185,14 @@ private:
             result.body = m_body;
             return result;
         }
-        switch (reply->error()) {
-        case QNetworkReply::NoError:
-            result.failure = status ? Failure::None : Failure::Connect;
-            result.body = status ? m_body : QByteArray();
+        if (reply->error() == QNetworkReply::NoError && status != 0) {
+            result.failure = Failure::None;
+            result.body = m_body;
             return result;
-        case QNetworkReply::SslHandshakeFailedError:
-        case QNetworkReply::TemporaryNetworkFailureError:
-            result.failure = reply->error() == QNetworkReply::SslHandshakeFailedError
-                                 ? Failure::Tls
-                                 : Failure::Connect;
-            break;
-        default:
-            result.failure = Failure::Connect;
-            break;
         }
+        result.failure = reply->error() == QNetworkReply::SslHandshakeFailedError
+                             ? Failure::Tls
+                             : Failure::Connect;
         result.error = reply->errorString();
         return result;
     }
