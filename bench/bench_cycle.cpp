@@ -1,7 +1,8 @@
 // Benchmarks, each printed as a ratio against a baseline measured in the same
 // run on the same machine:
 //   - a whole update cycle (time request, signal request, grid, both export
-//     files) against two bare GET requests to the same server;
+//     files) against two bare GET requests to the same server, made with
+//     libcurl's blocking interface;
 //   - writing the export files atomically against writing them in place.
 
 #include "service/exportfile.h"
@@ -11,12 +12,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
-#include <QNetworkReply>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <curl/curl.h>
 
 using namespace kelvo;
 using namespace kelvo::test;
@@ -26,7 +26,12 @@ namespace {
 constexpr int kCycles = 300;
 constexpr int kWrites = 2000;
 
-double bareGets(QNetworkAccessManager& manager, const QUrl& service)
+size_t discard(char*, size_t size, size_t count, void*)
+{
+    return size * count;
+}
+
+double bareGets(CURL* curl, const QUrl& service)
 {
     const QUrl urls[] = {
         service::timeUrl(service),
@@ -35,12 +40,9 @@ double bareGets(QNetworkAccessManager& manager, const QUrl& service)
     clock.start();
     for (int i = 0; i < kCycles; ++i) {
         for (const QUrl& url : urls) {
-            QNetworkReply* reply = manager.get(QNetworkRequest(url));
-            QEventLoop loop;
-            QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-            loop.exec();
-            reply->readAll();
-            reply->deleteLater();
+            curl_easy_setopt(curl, CURLOPT_URL, url.toEncoded().constData());
+            curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &discard);
+            curl_easy_perform(curl);
         }
     }
     return double(clock.nsecsElapsed()) / kCycles;
@@ -104,9 +106,10 @@ int main(int argc, char* argv[])
         return 1;
     service.setSignals(QByteArray("Long,2026-03-02,10:00,1.1001,Flat,2026-03-02,10:00,1.1002,"
                                   "Short,2026-03-02,10:00,1.1003"));
-    QNetworkAccessManager manager;
-    bareGets(manager, service.url()); // warm up
-    const double baseline = bareGets(manager, service.url());
+    CURL* curl = curl_easy_init();
+    bareGets(curl, service.url()); // warm up
+    const double baseline = bareGets(curl, service.url());
+    curl_easy_cleanup(curl);
     const double cycle = updateCycles(service);
     report("update cycle", cycle, "two bare GETs", baseline);
 

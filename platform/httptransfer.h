@@ -8,8 +8,6 @@
 #include <functional>
 #include <memory>
 
-class QNetworkAccessManager;
-
 namespace kelvo {
 
 // How a reply's bytes were read as text: as UTF-8, or, where they are not
@@ -94,22 +92,32 @@ public:
     }
 };
 
-// Limits that apply to every request of the Qt transfer objects: a deadline
-// for the whole transfer, however its bytes trickle and however long none
-// comes, and caps on the headers and on the body, far above any reply of the
-// service's (a few hundred bytes).
+// Limits that apply to every request: a deadline for the whole transfer,
+// redirects included, however its bytes trickle and however long none comes,
+// and caps on the headers and on the body, far above any reply of the
+// service's (a few hundred bytes). Past a cap the transfer ends at once.
 struct TransferLimits {
     qint64 maxBodyBytes = 64 * 1024;
     int deadlineMs = 60'000;
     qint64 maxHeaderBytes = 64 * 1024;
 };
 
-std::unique_ptr<HttpTransfer> makeQtTransfer(QNetworkAccessManager* manager,
-                                             TransferLimits limits = {});
+// Transfers through libcurl on the event loop of the thread that makes them,
+// sharing one connection cache. They speak http and https alone, verify
+// every certificate, and follow at most kMaxRedirects redirects, never from
+// https to http. The proxy is the user's system setting where the platform
+// has one (Windows), else the environment's (http_proxy, https_proxy,
+// no_proxy).
+std::function<std::unique_ptr<HttpTransfer>()> curlTransfers(TransferLimits limits = {});
 
-// The desktop's transfers (one implementation per platform): on Linux they
-// share one network access manager in the kelvo-network module that the
-// first request loads, on Windows one in the program itself.
+constexpr int kMaxRedirects = 5;
+// Why a redirect from `from` to `to` is not followed after `hopsSoFar`
+// others; empty when it is.
+QString redirectRefusal(const QUrl& from, const QUrl& to, int hopsSoFar);
+
+// The desktop's transfers (one implementation per platform): on Linux from
+// the kelvo-network module that the first request loads, on Windows linked
+// into the program.
 std::function<std::unique_ptr<HttpTransfer>()> desktopTransfers();
 
 } // namespace kelvo

@@ -17,7 +17,10 @@
 # build-windows/qt/ first, which takes about 45 minutes.
 # QtKeychain, which keeps the login in the Credential Manager, is built once
 # for that Qt from its source in ../shared/qtkeychain/ (or the .tar.gz
-# $KELVO_QTKEYCHAIN_SOURCE names) into the build folder's qtkeychain/.
+# $KELVO_QTKEYCHAIN_SOURCE names) into the build folder's qtkeychain/, and
+# libcurl, the HTTP client, likewise from ../shared/curl/ (or
+# $KELVO_CURL_SOURCE) into its curl/: static, with Schannel for TLS, HTTP
+# alone.
 # Installs the Debian packages it needs. Incremental: the build folder and
 # the unpacked Qt are kept, and ccache is used where it is installed.
 set -euo pipefail
@@ -68,8 +71,27 @@ if [ ! -f "$keychain/install/lib/cmake/Qt6Keychain/Qt6KeychainConfig.cmake" ]; t
     -DCMAKE_INSTALL_PREFIX="$keychain/install" >/dev/null
   cmake --build "$keychain/build" -j"$(nproc)" && cmake --install "$keychain/build" >/dev/null
 fi
+curl=$build/curl
+if [ ! -f "$curl/install/lib/cmake/CURL/CURLConfig.cmake" ]; then
+  echo "== building libcurl for Windows into $curl"
+  rm -rf "$curl"
+  mkdir -p "$curl"
+  tar -C "$curl" -xzf "${KELVO_CURL_SOURCE:-$root/../shared/curl/curl-8.21.0.tar.gz}"
+  "$prefix/bin/qt-cmake" -S "$curl"/curl-* -B "$curl/build" -G Ninja \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON \
+    -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DBUILD_LIBCURL_DOCS=OFF -DBUILD_MISC_DOCS=OFF \
+    -DENABLE_CURL_MANUAL=OFF -DHTTP_ONLY=ON -DCURL_USE_SCHANNEL=ON -DCURL_USE_LIBPSL=OFF \
+    -DCURL_ZLIB=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DCURL_USE_LIBSSH2=OFF -DCURL_USE_LIBSSH=OFF \
+    -DUSE_LIBIDN2=OFF -DUSE_WIN32_IDN=OFF -DUSE_NGHTTP2=OFF "${launcher[@]/CXX/C}" \
+    -DCMAKE_INSTALL_PREFIX="$curl/install" >/dev/null
+  cmake --build "$curl/build" -j"$(nproc)" && cmake --install "$curl/build" >/dev/null
+  # Its licence travels with the program (the installer's notices, the
+  # relink zip).
+  install -D -m 644 "$curl"/curl-*/COPYING "$curl/install/share/curl/COPYING"
+fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" "${launcher[@]}" \
-  -DQt6Keychain_DIR="$keychain/install/lib/cmake/Qt6Keychain" "$@" >/dev/null
+  -DQt6Keychain_DIR="$keychain/install/lib/cmake/Qt6Keychain" \
+  -DCURL_DIR="$curl/install/lib/cmake/CURL" "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 ls -l "$build"/kelvo-rozevid.exe "$build"/kelvo-rozevid-*-setup.exe "$build"/kelvo-rozevid-*-win64.zip

@@ -20,6 +20,7 @@ packages=(
   fonts-comic-neue fonts-dejavu-core fonts-liberation
   dpkg-dev file
   qtkeychain-qt6-dev libsecret-1-0
+  libcurl4-openssl-dev
 )
 
 # The tests: displays, buses, desktop parts and the tools that drive them;

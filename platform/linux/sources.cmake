@@ -11,12 +11,13 @@ target_sources(kelvo_core PRIVATE
   linux/fontfaces.cpp
   linux/network.cpp
   linux/privatefolder.cpp
-  linux/socketreset.cpp
   linux/sound.cpp
   linux/statusnotifieritem.h linux/statusnotifieritem.cpp
   linux/trayicon.cpp
 )
 target_link_libraries(kelvo_core PRIVATE Qt6::DBus PkgConfig::XCB)
+# The environment's proxy, which curl follows by itself.
+target_sources(kelvo_curl PRIVATE linux/systemproxy.cpp)
 
 # The program reads the font configuration on a thread of its own while the
 # application starts. Qt Network, which kelvo_core links for the tests, is

@@ -1,21 +1,19 @@
-// The kelvo-network module: the Qt transfer objects over one network access
-// manager, and the local socket between two starts in one folder.
+// The kelvo-network module: the transfers through libcurl, and the local
+// socket between two starts in one folder.
 
 #include "platform/modules/networkmodule.h"
 
 #include "platform/qt/localchannel.h"
 
-#include <QNetworkAccessManager>
-
 namespace kelvo {
 namespace {
 
-class ManagerFactory final : public TransferFactory {
+class CurlFactory final : public TransferFactory {
 public:
-    std::unique_ptr<HttpTransfer> make() override { return makeQtTransfer(&m_manager); }
+    std::unique_ptr<HttpTransfer> make() override { return m_transfers(); }
 
 private:
-    QNetworkAccessManager m_manager;
+    std::function<std::unique_ptr<HttpTransfer>()> m_transfers = curlTransfers();
 };
 
 } // namespace
@@ -28,7 +26,7 @@ class NetworkPlugin final : public QObject, public NetworkModule {
 public:
     std::unique_ptr<TransferFactory> transferFactory() override
     {
-        return std::make_unique<ManagerFactory>();
+        return std::make_unique<CurlFactory>();
     }
     std::unique_ptr<InstanceChannel> instanceChannel() override { return makeLocalChannel(); }
 };

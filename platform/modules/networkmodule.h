@@ -2,9 +2,9 @@
 
 // The HTTP transfers and the local socket of one program per folder live in a
 // module of their own, kelvo-network, which the program loads a second after
-// its window shows, or at its first request: Qt Network and the libraries it brings
-// (Kerberos, proxy discovery, the resolver) would otherwise be loaded and
-// linked before the window could show.
+// its window shows, or at its first request: libcurl, Qt Network and the
+// libraries they bring (TLS, Kerberos, LDAP, the resolver) would otherwise be
+// loaded and linked before the window could show.
 
 #include "platform/httptransfer.h"
 #include "platform/localchannel.h"
@@ -12,8 +12,8 @@
 
 namespace kelvo {
 
-// Makes transfer objects that share one network access manager, owned by the
-// factory; a transfer may outlive it and then fails every request.
+// Makes transfer objects that share one connection cache; a transfer may
+// outlive its factory.
 class TransferFactory {
 public:
     virtual ~TransferFactory() = default;

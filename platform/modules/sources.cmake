@@ -13,12 +13,11 @@ target_sources(kelvo_core PRIVATE
 target_compile_definitions(kelvo_core PRIVATE KELVO_MODULE_VERSION="${PROJECT_VERSION}")
 add_library(kelvo-sound MODULE modules/soundmodule.cpp modules/soundbackend.h)
 target_link_libraries(kelvo-sound PRIVATE Qt6::Multimedia)
-# The network module holds its own copy of the Qt transfer (the tests link
-# the one in kelvo_core, the program never does).
+# The network module: the transfers through libcurl, and the local socket
+# through Qt Network.
 add_library(kelvo-network MODULE modules/networkmodule.cpp modules/networkmodule.h
-  qt/httptransfer.cpp httptransfer.h qt/localchannel.h qt/localchannel.cpp
-  socketreset.h linux/socketreset.cpp)
-target_link_libraries(kelvo-network PRIVATE Qt6::Network)
+  qt/localchannel.h qt/localchannel.cpp)
+target_link_libraries(kelvo-network PRIVATE kelvo_curl Qt6::Network)
 foreach(module kelvo-sound kelvo-network)
   target_include_directories(${module} PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_definitions(${module} PRIVATE KELVO_MODULE_VERSION="${PROJECT_VERSION}")

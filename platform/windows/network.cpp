@@ -3,15 +3,12 @@
 #include "platform/httptransfer.h"
 #include "platform/qt/localchannel.h"
 
-#include <QNetworkAccessManager>
-
 namespace kelvo {
 
 std::function<std::unique_ptr<HttpTransfer>()> desktopTransfers()
 {
     // TLS through Schannel, which trusts the Windows certificate store.
-    auto network = std::make_shared<QNetworkAccessManager>();
-    return [network] { return makeQtTransfer(network.get()); };
+    return curlTransfers();
 }
 
 std::unique_ptr<InstanceChannel> instanceChannel()

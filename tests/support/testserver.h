@@ -27,6 +27,7 @@ struct Answer {
     int status;
     int delayMs;
     bool cutMidBody = false; // announce the whole body, send half, hang up
+    QByteArray location;     // a Location header, for a redirect
     // Until the client hangs up: a body of one byte every 100 ms, header lines
     // without end, or not a byte; or 80 KB of header lines before the body.
     enum Hang { Trickle = 1, EndlessHeaders, Silent, BigHeaders };
@@ -37,23 +38,38 @@ class TestServer {
 public:
     ~TestServer() { stop(); }
 
+    // What the server last received.
+    struct Request {
+        QByteArray method, target, body;
+        httplib::Headers headers;
+    };
+
     // Port 0 picks a free port; after stop(), start(port()) brings the same
-    // address back.
-    bool start(quint16 port = 0)
+    // address back. With a certificate and its key, it speaks https.
+    bool start(quint16 port = 0, const QByteArray& certificate = {}, const QByteArray& key = {})
     {
         stop();
         m_stopping = false;
-        m_server = std::make_unique<httplib::Server>();
+        m_tls = !certificate.isEmpty();
+        if (m_tls)
+            m_server = std::make_unique<httplib::SSLServer>(certificate.constData(), key.constData());
+        else
+            m_server = std::make_unique<httplib::Server>();
         // One answer per connection, sent at once: stop() need not wait for
         // idle connections, and no answer waits for a delayed ACK.
         m_server->set_keep_alive_max_count(1);
         m_server->set_tcp_nodelay(true);
-        m_server->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+        const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
             const bool isTime = request.get_param_value("a") == "1";
             std::unique_lock lock(m_mutex);
             const Answer answer = isTime ? m_time : m_signals;
             ++(isTime ? m_timeRequests : m_signalRequests);
+            m_last = {QByteArray::fromStdString(request.method),
+                      QByteArray::fromStdString(request.target),
+                      QByteArray::fromStdString(request.body), request.headers};
             lock.unlock();
+            if (!answer.location.isEmpty())
+                response.set_header("Location", answer.location.toStdString());
             std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
             response.status = answer.status;
             const std::string body = answer.body.toStdString();
@@ -73,7 +89,9 @@ public:
                                               sink.write(body.data(), body.size() / 2);
                                               return false;
                                           });
-        });
+        };
+        m_server->Get(".*", handler);
+        m_server->Post(".*", handler);
         const int bound = port ? (m_server->bind_to_port("127.0.0.1", port) ? port : -1)
                                : m_server->bind_to_any_port("127.0.0.1");
         if (bound <= 0)
@@ -94,7 +112,10 @@ public:
         }
     }
     quint16 port() const { return m_port; }
-    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port)); }
+    QUrl url() const
+    {
+        return QUrl(QStringLiteral("%1://127.0.0.1:%2").arg(m_tls ? "https" : "http").arg(m_port));
+    }
 
     void setTime(const Answer& answer)
     {
@@ -108,6 +129,7 @@ public:
     }
     int timeRequests() const { return std::lock_guard(m_mutex), m_timeRequests; }
     int signalRequests() const { return std::lock_guard(m_mutex), m_signalRequests; }
+    Request last() const { return std::lock_guard(m_mutex), m_last; }
 
 private:
     // Answers what no HTTP server sends by itself, on the request's own
@@ -141,6 +163,8 @@ private:
     std::atomic<bool> m_stopping = false;
     std::thread m_thread;
     quint16 m_port = 0;
+    bool m_tls = false;
+    Request m_last;
     mutable std::mutex m_mutex;
     Answer m_time;
     Answer m_signals;

@@ -10,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
-#include <QNetworkAccessManager>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -116,7 +115,10 @@ struct FakeTimer final : PeriodicTimer {
 // The doubles, in a fresh folder of their own made the current one, with
 // real HTTP transfers. The timers tick only when a test fires them.
 struct Fixture {
-    explicit Fixture(TransferLimits limits) : m_limits(limits) { QDir::setCurrent(folder.path()); }
+    explicit Fixture(TransferLimits limits) : transfers(curlTransfers(limits))
+    {
+        QDir::setCurrent(folder.path());
+    }
     virtual ~Fixture() { QDir::setCurrent(QDir::tempPath()); }
     virtual service::Session& session() = 0;
 
@@ -126,8 +128,7 @@ struct Fixture {
             timers.append(new FakeTimer);
             return std::unique_ptr<PeriodicTimer>(timers.last());
         };
-        const auto makeTransfer = [this] { return makeQtTransfer(&network, m_limits); };
-        return {beep, clock, sound, makeTimer, makeTransfer, store, autostart};
+        return {beep, clock, sound, makeTimer, transfers, store, autostart};
     }
     QString path(const QString& name) const { return folder.filePath(name); }
     QByteArray exported(const QString& name) const
@@ -172,9 +173,8 @@ struct Fixture {
     std::shared_ptr<FakeSoundPlayer> sound = std::make_shared<FakeSoundPlayer>();
     std::shared_ptr<FakePasswordStore> store = std::make_shared<FakePasswordStore>();
     std::shared_ptr<FakeAutostart> autostart = std::make_shared<FakeAutostart>();
-    QNetworkAccessManager network;
+    std::function<std::unique_ptr<HttpTransfer>()> transfers;
     QList<FakeTimer*> timers; // in the order they were made: each second, each ten seconds
-    TransferLimits m_limits;
 };
 
 // A session with no window, talking to `serviceUrl`.
