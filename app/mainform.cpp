@@ -424,6 +424,11 @@ void MainForm::connectSession()
     });
     connect(&s, &service::Session::silenceStarted, this, &MainForm::showSilence);
     connect(&s, &service::Session::answeringAgain, this, [this] { showSilence(std::nullopt); });
+    connect(&s, &service::Session::checkFailed, this, [this](const QString& why) {
+        m_lastFailure = why;
+        if (m_session.silentSince())
+            showSilence(m_session.silentSince());
+    });
     // Shown in the window, never in a box: an unattended client must not
     // stop and wait for a click.
     connect(&s, &service::Session::exportFailed, this, &MainForm::showExportFailure);
@@ -532,6 +537,11 @@ void MainForm::showSilence(const std::optional<QDateTime>& since)
     // click. The export files keep their last good line meanwhile.
     LabNoAnswer->setText(since ? schedule::noAnswerText(*since) : QString());
     LabNoAnswer->setVisible(since.has_value());
+    // Why, for whoever comes to the machine: a certificate that expired
+    // reads otherwise like a service that went down.
+    const QString why = since ? QStringLiteral("The last check: ") + m_lastFailure : QString();
+    LabNoAnswer->setToolTip(why);
+    LabNoAnswer->setAccessibleDescription(why);
     if (m_platform.trayIcon->isShown())
         addTrayIcon(); // for its tip
 }

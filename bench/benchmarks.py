@@ -113,6 +113,33 @@ def per_thread(pid, read):
     return values
 
 
+def resident_by_file(pid):
+    """Resident KiB of each shared library mapped into the process."""
+    resident, current = {}, None
+    for line in Path(f"/proc/{pid}/smaps").read_text().splitlines():
+        fields = line.split()
+        if re.match(r"[0-9a-f]+-[0-9a-f]+ ", line):
+            current = fields[5] if len(fields) > 5 and ".so" in fields[5] else None
+        elif fields[0] == "Rss:" and current:
+            resident[current] = resident.get(current, 0) + int(fields[1])
+    return resident
+
+
+def libcurl_cost(client, same):
+    """What Debian's libcurl brings: of the libraries the client has mapped
+    and the same-frame window has not, those that libcurl needs, by resident
+    KiB. (Their names, their number, their KiB.)"""
+    curl = next((f for f in client if "/libcurl" in f), None)
+    if not curl:
+        return [], 0
+    needs = set(re.findall(r"=> (\S+)", subprocess.run(["ldd", curl], capture_output=True,
+                                                        text=True).stdout))
+    needs = {os.path.realpath(f) for f in needs} | {os.path.realpath(curl)}
+    extra = {f: kib for f, kib in client.items()
+             if os.path.realpath(f) in needs and f not in same}
+    return sorted(Path(f).name for f in extra), sum(extra.values())
+
+
 def cpu_ns(pid):
     """CPU time of the process's threads so far: from schedstat
     (nanoseconds) when the kernel keeps it, else from stat (clock ticks)."""
@@ -239,6 +266,7 @@ class Bench:
         self.last_picture = None
         self.first_pictures = {}  # program: the row its first picture showed
         self.poll_steps = []  # (time request to signal request, then to files), ms
+        self.libcurl = ([], 0)  # what Debian's libcurl brings: libraries, resident KiB
 
     # -- processes ---------------------------------------------------------
 
@@ -446,6 +474,8 @@ class Bench:
             self.log_in(window, folder)
             time.sleep(1.0)  # let the grid and the main panel paint
             kib["client"].append(status_kib(process.pid, "VmHWM"))
+            if run == 0:
+                client_files = resident_by_file(process.pid)
             processes["client"].append(process)
             windows.append(window)
         tray = self.spawn(["trayer", "--edge", "top", "--align", "right",
@@ -461,6 +491,8 @@ class Bench:
                 process, _, _ = self.start_baseline(kind)
                 time.sleep(1.0)
                 kib[kind].append(status_kib(process.pid, "VmHWM"))
+                if kind == "same" and run == 0:
+                    self.libcurl = libcurl_cost(client_files, resident_by_file(process.pid))
                 processes[kind].append(process)
 
         # Qt's pooled threads, which the clients' requests started, end
@@ -652,6 +684,8 @@ def main():
         mib = {kind: [k / 1024 for k in idle[kind]["kib"]] for kind in idle}
         figure("memory", "MiB", mib["client"], mib["same"], "same-frame window", "ratio", 1.25)
         figure("memory", "MiB", mib["client"], mib["bare"], "empty window")
+        print(f"libcurl and what it needs: {len(bench.libcurl[0])} libraries, "
+              f"{bench.libcurl[1] / 1024:.1f} MiB resident")
         figure("idle CPU", "%", idle["client"]["cpu"], idle["same"]["cpu"], "same-frame window",
                "share", 0.1, digits=3)
         figure("wake-ups", "/s", idle["client"]["wakeups"], idle["same"]["wakeups"],
@@ -660,7 +694,7 @@ def main():
         figure("poll to export", "ms", poll_client, poll_curl, "curl", "ratio", 1.5)
 
     if options.report and options.only is None:
-        write_report(Path(options.report), options, rows, bench.poll_steps, load)
+        write_report(Path(options.report), options, rows, bench.poll_steps, load, bench.libcurl)
 
 
 def kept_section(path, heading):
@@ -680,7 +714,7 @@ def kept_section(path, heading):
     return lines[first:last]
 
 
-def write_report(path, options, rows, poll_steps, load):
+def write_report(path, options, rows, poll_steps, load, libcurl):
     lines = [
         "# Benchmarks",
         "",
@@ -707,6 +741,10 @@ def write_report(path, options, rows, poll_steps, load):
                  "reaching the service to the signal request reaching it " +
                  ", ".join(f"{a:.3g}" for a, _ in poll_steps) + " ms; from there to both "
                  "files written " + ", ".join(f"{b:.3g}" for _, b in poll_steps) + " ms")
+    names, kib = libcurl
+    lines.append(f"- libcurl, in the network module, and the libraries it needs that the "
+                 f"same-frame window does not load: {len(names)} libraries, {kib / 1024:.1f} MiB "
+                 f"of the client's resident memory after login ({', '.join(names)})")
     lines += ["", "## Machine", ""]
     lines += [f"- {key}: {value}" for key, value in machine()]
     lines.append(f"- Load: 1-minute load average {load[0][0]:.2f} at the start, "

@@ -31,7 +31,7 @@ test_packages=(
   weston trayer openbox lxqt-panel lxqt-session xfce4-session xfwm4 xfce4-panel xfconf
   libfaketime faketime gnome-keyring libsecret-tools systemd
   clang clang-format libclang-rt-14-dev llvm
-  python3 curl fontconfig desktop-file-utils libglib2.0-bin appstream lintian debootstrap ccache
+  python3 curl openssl ca-certificates fontconfig desktop-file-utils libglib2.0-bin appstream lintian debootstrap ccache
   wine wine64
 )
 

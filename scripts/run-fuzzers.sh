@@ -19,7 +19,7 @@ if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ]; then
   echo "usage: $0 [seconds-per-target]" >&2
   exit 2
 fi
-targets=(fuzz_config fuzz_signals fuzz_timereply)
+targets=(fuzz_config fuzz_replies)
 
 "$root/scripts/install-deps.sh" --tests
 

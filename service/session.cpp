@@ -158,6 +158,8 @@ void Session::updateCycleFinished(const HttpReply& httpReply)
 
     if (reply.isEmpty()) {
         m_manualUpdate = false;
+        emit checkFailed(httpReply.failed() ? httpReply.error
+                                            : QStringLiteral("an answer that is no time of day"));
         checkAnswered(false);
     } else if (m_lastUpdate.isEmpty() || reply != m_serviceTime || m_signalsOutstanding) {
         // New data on the service, or data whose signals never arrived:
@@ -196,6 +198,9 @@ void Session::signalsFinished(const HttpReply& httpReply)
     const ReplyBodyText rawReply = httpReply.text();
     const std::optional<QString> reply =
         httpReply.failed() ? std::nullopt : cleanSignalReply(rawReply.text);
+    if (!reply)
+        emit checkFailed(httpReply.failed() ? httpReply.error
+                                            : QStringLiteral("an answer that holds no signals"));
     signalsUsable(reply.has_value());
     if (!reply)
         return;

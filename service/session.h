@@ -107,6 +107,9 @@ signals:
     void silenceStarted(const QDateTime& since);
     // The service answers again after silence from `since`, for `seconds`.
     void answeringAgain(const QDateTime& since, qint64 seconds);
+    // A check, or the signal request it led to, brought no usable answer:
+    // what went wrong, in a line for tips and logs.
+    void checkFailed(const QString& why);
     // Every export file of the reply was written to the folder.
     void exportWritten(const QString& folder);
     // An export file could not be written: each failed file and why.

@@ -2,11 +2,13 @@
 # Makes the relink zip: what a user needs to link kelvo-rozevid.exe again
 # with a Qt of their own, as the LGPL asks of a program linked statically
 # with Qt. It holds the program's own objects and static libraries (the
-# core library, QtKeychain), the link command the build used with Qt's
-# folder made a variable, and a note on how to run it.
-#   make-relink-zip.sh <build-folder> <qt-prefix> <zip> <notice>
+# core library, QtKeychain, libcurl), the link command the build used with
+# Qt's folder made a variable, a note on how to run it, and the licences of
+# what it holds besides the program's own.
+#   make-relink-zip.sh <build-folder> <qt-prefix> <zip> <notice> [licence...]
 set -euo pipefail
 build=$1 qt=$2 zip=$3 notice=$4
+shift 4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 name=$(basename "$zip" .zip)
@@ -51,5 +53,6 @@ ${command[*]}
 echo "relink.sh: kelvo-rozevid.exe linked"
 SCRIPT
 sed 's/$/\r/' "$notice" >"$work/$name/README.txt"
+for licence in "$@"; do cp "$licence" "$work/$name/"; done
 rm -f "$zip"
 (cd "$work" && cmake -E tar cf "$zip" --format=zip "$name")

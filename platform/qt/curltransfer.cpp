@@ -258,6 +258,9 @@ private:
         curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(m_easy, CURLOPT_ERRORBUFFER, m_error);
+        // Hosts that turn away a request without one are common.
+        curl_easy_setopt(m_easy, CURLOPT_USERAGENT,
+                         "Mozilla/5.0 (compatible; Kelvo-Rozevid/" KELVO_VERSION ")");
         curl_easy_setopt(m_easy, CURLOPT_TIMEOUT_MS, long(remaining));
         // Where revocation cannot be checked (no way to the lists from a
         // closed network), the certificate's chain still is.
@@ -275,7 +278,8 @@ private:
             curl_easy_setopt(m_easy, CURLOPT_CUSTOMREQUEST, m_request.method.constData());
         }
         if (m_request.method != "GET" || !m_request.body.isEmpty()) {
-            curl_easy_setopt(m_easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(m_request.body.size()));
+            curl_easy_setopt(m_easy, CURLOPT_POSTFIELDSIZE_LARGE,
+                             curl_off_t(m_request.body.size()));
             curl_easy_setopt(m_easy, CURLOPT_COPYPOSTFIELDS, m_request.body.constData());
         }
         m_headerList.reset();
@@ -345,7 +349,8 @@ private:
             return HttpReply::failedWith(Failure::Deadline, deadlineText());
         if (code != CURLE_OK) {
             const QString text = QString::fromUtf8(m_error[0] ? m_error : curl_easy_strerror(code));
-            return HttpReply::failedWith(isTlsFailure(code) ? Failure::Tls : Failure::Connect, text);
+            return HttpReply::failedWith(isTlsFailure(code) ? Failure::Tls : Failure::Connect,
+                                         text);
         }
         long status = 0;
         curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);

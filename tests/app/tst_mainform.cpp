@@ -71,21 +71,17 @@ void TestMainForm::initTestCase()
     f->messageBox->shown.clear(); // the first start's settings message
 }
 
-// A service out of reach, or one whose answer trickles in past the
-// transfer's deadline, is told apart from one that refuses the login; the next
-// answer takes it.
+// A service out of reach is told apart from one that refuses the login; the
+// next answer takes it.
 void TestMainForm::login()
 {
     MainForm& form = *f->form;
-    Answer trickle;
-    trickle.hang = Answer::Trickle;
     QTest::keyClicks(form.BoxUser, QStringLiteral("ann"));
     QTest::keyClicks(form.BoxPassword, QStringLiteral("abc"));
     form.ComboSystem->setCurrentIndex(form.ComboSystem->findText(QStringLiteral("Both Systems")));
     int attempts = 0;
     for (const auto& [answer, text] :
          {std::pair(Answer("", 500), MainForm::serviceUnreachableText()),
-          std::pair(trickle, MainForm::serviceUnreachableText()),
           std::pair(Answer(""), MainForm::loginRefusedText())}) {
         service.setSignals(answer);
         QTest::mouseClick(form.Login, Qt::LeftButton);
@@ -213,7 +209,8 @@ void TestMainForm::silence()
     QVERIFY(f->runFor(6 * 60));
     const QString since = QStringLiteral("No answer from the service since 09:00");
     QVERIFY(!form.LabNoAnswer->isHidden() && form.LabNoAnswer->text() == since);
-    QVERIFY(f->tray->tip.endsWith(since));
+    QVERIFY(f->tray->tip.endsWith(since + "\nHTTP status 500"));
+    QCOMPARE(form.LabNoAnswer->toolTip(), QStringLiteral("The last check: HTTP status 500"));
     for (const QWidget* other : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         QVERIFY2(other == form.LabNoAnswer || other->isHidden() ||
                      !other->geometry().intersects(form.LabNoAnswer->geometry()),

@@ -107,7 +107,7 @@ if [ "$kind" = wine ]; then
   wineserver -w # a server the tests before left
   wine "$client" /S || fail "the installer failed"
   installed="$WINEPREFIX/drive_c/Program Files/Kelvo-Rozevid"
-  ls "$installed"/{kelvo-rozevid.exe,Alarm.wav,LICENSE.txt,Uninstall.exe} >/dev/null || fail "not installed"
+  ls "$installed"/{kelvo-rozevid.exe,Alarm.wav,LICENSE.txt,curl-LICENSE.txt,Uninstall.exe} >/dev/null || fail "not installed"
   uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvo-Rozevid'
   wine reg query "$uninstall_key" /v UninstallString >/dev/null || fail "no uninstaller registered"
   program=(wine "$installed/kelvo-rozevid.exe")
@@ -247,7 +247,26 @@ xembed | wine)
     tray
     icon_of=(--pid "$client_pid" --class Kelvo-Rozevid)
   fi
-  [ "$kind" != wine ] || wait_for 5 exported || fail "the export files are not the service's signals"
+  if [ "$kind" = wine ]; then
+    wait_for 5 exported || fail "the export files are not the service's signals"
+    # Headers without end from the service: the request ends at its limit with the program's
+    # memory as it was, and once the service is back the next "Manual Update" is answered.
+    kill "$demo_pid" && wait "$demo_pid" || true
+    /usr/bin/python3 -c 'import socket, sys; server = socket.create_server(("127.0.0.1", int(sys.argv[1])))
+while True:
+    client = server.accept()[0]; client.recv(4096); sent = client.send(b"HTTP/1.1 200 OK\r\n")
+    try:
+        while sent < 1 << 30: sent += client.send(b"X-Filler: " + b"x" * 100 + b"\r\n")
+    except OSError: print(sent, flush=True)' "$port" >"$work/run/endless.log" & endless=$! && started $endless
+    rss() { ps -o rss= -p "$(pgrep -d, -f kelvo-rozevid.exe)" | sort -n | tail -1; }
+    before=$(rss) && xdotool mousemove --window "$win" 436 168 click 1 # Manual Update
+    wait_for 20 test -s "$work/run/endless.log" && [ "$(head -1 "$work/run/endless.log")" -lt $((16 << 20)) ] &&
+      [ $(($(rss) - before)) -lt 20000 ] || fail "endless headers: $(cat "$work/run/endless.log") bytes, $(($(rss) - before)) KiB more"
+    kill $endless && wait $endless || true; demo_up && wait_for 10 eval '(exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null' || fail "no demo service again"
+    asked=$(grep -c "a=1" "$work/run/demo.log") && xdotool mousemove --window "$win" 436 168 click 1
+    wait_for 10 eval '[ "$(grep -c "a=1" "$work/run/demo.log")" -gt "$asked" ]' || fail "Manual Update did not ask again"
+    wait_for 5 exported || fail "the export files are not the service's signals after endless headers"
+  fi
   minimize
   wait_for 10 hidden || fail "Minimize did not hide the window"
   icon=$(timeout 10 xdotool search --sync --limit 1 --onlyvisible "${icon_of[@]}") || fail "no icon in the tray"

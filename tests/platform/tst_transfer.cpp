@@ -1,46 +1,46 @@
-// The HTTP transfer on its own, against the tests' HTTP servers: what each
-// kind of answer becomes, the limits on time and size, redirects, TLS
-// against the system's certificate store, proxies, and what goes on the
-// wire. ctest runs it under `unshare -rm`, where the system's store can be
-// this test's own authority.
+// The HTTP transfer against the tests' HTTP servers, under `unshare -rm`,
+// where the system's certificate store can be the test's own authority.
 
 #include "platform/httptransfer.h"
 #include "platform/qt/systemproxy.h"
 #include "service/protocol.h"
 #include "testserver.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <sys/mount.h>
 
 using namespace kelvo;
 using test::Answer;
 using Failure = HttpReply::Failure;
-Q_DECLARE_METATYPE(kelvo::test::Answer)
-Q_DECLARE_METATYPE(kelvo::HttpRequest)
 
 namespace {
 
 constexpr int kDeadlineMs = 1000;
 
-// The reply, or a failure that says none came.
+HttpRequest request(const QUrl& url, const QByteArray& method = "GET")
+{
+    return {method, url, {}, {}, {}};
+}
+
+// What the plain and the secure server answer, and what comes of the request.
+struct Row {
+    HttpRequest asked;
+    Answer plainAnswer, secureAnswer;
+    HttpReply::Failure failure;
+    int status = 0;
+    QByteArray body = {};
+};
+
 HttpReply fetch(HttpTransfer& transfer, const HttpRequest& request)
 {
     std::optional<HttpReply> reply;
     transfer.send(request, [&](const HttpReply& r) { reply = r; });
     (void)QTest::qWaitFor([&] { return reply.has_value(); }, 20000);
-    return reply.value_or(HttpReply::failedWith(Failure::None, QStringLiteral("no reply")));
-}
-
-HttpRequest get(const QUrl& url)
-{
-    HttpRequest request;
-    request.url = url;
-    return request;
+    return reply.value_or(HttpReply::failedWith(Failure::None, QStringLiteral("no reply came")));
 }
 
 } // namespace
+Q_DECLARE_METATYPE(Row)
 
 class TestTransfer : public QObject {
     Q_OBJECT
@@ -49,13 +49,9 @@ private slots:
     void replies_data();
     void replies();
     void onlyItsOwnDeadline();
-    void requests_data();
-    void requests();
-    void proxies_data();
-    void proxies();
+    void proxySetting();
 
 private:
-    QTemporaryDir m_dir;
     test::TestServer m_plain, m_secure, m_untrusted;
     std::function<std::unique_ptr<HttpTransfer>()> m_transfers =
         curlTransfers({.deadlineMs = kDeadlineMs});
@@ -63,210 +59,118 @@ private:
 
 void TestTransfer::initTestCase()
 {
-    // An authority, a certificate of 127.0.0.1 from it, and one that
-    // signed itself.
-    const QStringList key = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
-    const QList<QStringList> steps = {
-        QStringList{"req", "-x509", "-subj", "/CN=Test authority", "-keyout", "ca.key", "-out",
-                    "ca.pem"} + key,
-        QStringList{"req", "-subj", "/CN=127.0.0.1", "-keyout", "server.key", "-out", "server.csr"} +
-            key,
-        {"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-         "-CAcreateserial", "-out", "server.pem", "-extfile", "san.ext"},
-        QStringList{"req", "-x509", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
-                    "-keyout", "self.key", "-out", "self.pem"} +
-            key,
-    };
-    QFile ext(m_dir.filePath("san.ext"));
-    QVERIFY(ext.open(QIODevice::WriteOnly) && ext.write("subjectAltName=IP:127.0.0.1\n") > 0);
-    ext.close();
-    for (const QStringList& step : steps) {
-        QProcess openssl;
-        openssl.setWorkingDirectory(m_dir.path());
-        openssl.start(QStringLiteral("openssl"), step);
-        QVERIFY2(openssl.waitForFinished() && openssl.exitCode() == 0, openssl.readAllStandardError());
-    }
-    const QByteArray store = "/etc/ssl/certs/ca-certificates.crt";
-    QVERIFY2(::mount(QFile::encodeName(m_dir.filePath("ca.pem")), store, nullptr, MS_BIND,
-                     nullptr) == 0,
-             "the system's certificate store could not be replaced");
-    const auto file = [this](const char* name) { return QFile::encodeName(m_dir.filePath(name)); };
-    QVERIFY(m_plain.start());
-    QVERIFY(m_secure.start(0, file("server.pem"), file("server.key")));
-    QVERIFY(m_untrusted.start(0, file("self.pem"), file("self.key")));
+    // The build's certificates (an authority, one of 127.0.0.1 from it, one of
+    // nobody's); the authority, the system's store.
+    const auto file = [](const char* name) { return QByteArray(KELVO_TEST_CERTS "/") + name; };
+    const char* store = "/etc/ssl/certs/ca-certificates.crt";
+    QVERIFY(::mount(file("authority.pem"), store, nullptr, MS_BIND, nullptr) == 0);
+    QVERIFY(m_plain.start() && m_secure.start(0, file("server.pem"), file("server.key")) &&
+            m_untrusted.start(0, file("nobody.pem"), file("nobody.key")));
+    // A proxy for all but this machine: the plain server, which answers for
+    // any host.
+    qputenv("http_proxy", m_plain.url().toEncoded());
+    qputenv("no_proxy", "127.0.0.1");
 }
 
 void TestTransfer::replies_data()
 {
-    QTest::addColumn<QString>("server"); // where the request goes
-    QTest::addColumn<Answer>("plainAnswer");
-    QTest::addColumn<Answer>("secureAnswer");
-    QTest::addColumn<Failure>("failure");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("plainRequests"); // -1: not counted
-
-    const auto hang = [](int how) {
-        Answer answer;
-        answer.hang = how;
-        return answer;
-    };
+    QTest::addColumn<Row>("row");
     const auto to = [](const QUrl& url, int status = 302) {
-        Answer answer({}, status);
-        answer.location = url.toEncoded() + "/next";
-        return answer;
+        return Answer({}, status, 0, url.toEncoded());
     };
-    const Answer none;
-    const QByteArray bytes = "Long,\x9c\xff\r\n,\xef\xbb\xbf";
-    const QByteArray capped(64 * 1024, 'x');
-    const auto row = [](const char* name, const char* server, const Answer& plain,
-                        const Answer& secure, Failure failure, int status = 0,
-                        const QByteArray& body = {}, int plainRequests = -1) {
-        QTest::newRow(name) << QString::fromLatin1(server) << plain << secure << failure << status
-                            << body << plainRequests;
-    };
-    row("an answer, byte for byte", "plain", bytes, none, Failure::None, 200, bytes);
-    row("HTTP 500 keeps its body", "plain", Answer("busy", 500), none, Failure::HttpStatus, 500,
-        "busy");
-    row("a body at the cap", "plain", capped, none, Failure::None, 200, capped);
-    row("a body over the cap", "plain", capped + "x", none, Failure::TooLarge);
-    row("a trickled body", "plain", hang(Answer::Trickle), none, Failure::Deadline);
-    row("endless headers", "plain", hang(Answer::EndlessHeaders), none, Failure::TooLarge);
-    row("80 KB of headers", "plain", hang(Answer::BigHeaders), none, Failure::TooLarge);
-    row("never answered", "plain", hang(Answer::Silent), none, Failure::Deadline);
-    row("refused", "closed", none, none, Failure::Connect);
-    row("https", "secure", none, Answer("sure"), Failure::None, 200, "sure");
-    row("https, certificate of nobody's", "untrusted", none, none, Failure::Tls);
-    row("redirect from http to https", "plain", to(m_secure.url(), 307), Answer("sure"),
-        Failure::None, 200, "sure", 1);
-    row("redirect from https to http", "secure", Answer("plain"), to(m_plain.url()),
-        Failure::HttpStatus, 302, {}, 0);
-    row("redirect to file://", "plain", to(QUrl("file:///etc")), none, Failure::HttpStatus, 302);
-    row("redirects without end", "plain", to(m_plain.url()), none, Failure::HttpStatus, 302,
-        {}, 1 + kMaxRedirects);
-}
-
-void TestTransfer::replies()
-{
-    QFETCH(QString, server);
-    QFETCH(Answer, plainAnswer);
-    QFETCH(Answer, secureAnswer);
-    QFETCH(Failure, failure);
-    QFETCH(int, status);
-    QFETCH(QByteArray, body);
-    QFETCH(int, plainRequests);
-    m_plain.setSignals(plainAnswer);
-    m_secure.setSignals(secureAnswer);
-    const int before = m_plain.signalRequests();
-    const QUrl url = server == "plain"       ? m_plain.url()
-                     : server == "secure"    ? m_secure.url()
-                     : server == "untrusted" ? m_untrusted.url()
-                                             : QUrl("http://127.0.0.1:1");
-    const auto transfer = m_transfers();
-    const HttpReply reply = fetch(*transfer, get(url));
-    QCOMPARE(reply.failure, failure);
-    QVERIFY2(reply.failed() != reply.error.isEmpty(), qPrintable(reply.error));
-    QCOMPARE(reply.status, status);
-    QCOMPARE(reply.body, body);
-    if (plainRequests >= 0)
-        QCOMPARE(m_plain.signalRequests() - before, plainRequests);
-    QVERIFY(!transfer->stillExecuting());
-}
-
-// A transfer at its deadline ends; another one to the same port, under way
-// meanwhile, and one that starts afterwards, are answered.
-void TestTransfer::onlyItsOwnDeadline()
-{
-    Answer trickle;
-    trickle.hang = Answer::Trickle;
-    m_plain.setTime(trickle);
-    m_plain.setSignals(Answer("Long", 200, kDeadlineMs / 2));
-    const auto hung = m_transfers(), meanwhile = m_transfers(), after = m_transfers();
-    std::optional<HttpReply> hungReply;
-    hung->send(get(service::timeUrl(m_plain.url())), [&](const HttpReply& r) { hungReply = r; });
-    QTest::qWait(kDeadlineMs * 3 / 4);
-    const HttpReply reply = fetch(*meanwhile, get(m_plain.url()));
-    QVERIFY(hungReply && hungReply->failure == Failure::Deadline);
-    QCOMPARE(reply.body, QByteArray("Long"));
-    QCOMPARE(fetch(*after, get(m_plain.url())).body, QByteArray("Long"));
-}
-
-// What reaches the server is what was asked, the service's requests as
-// they are built.
-void TestTransfer::requests_data()
-{
-    QTest::addColumn<HttpRequest>("request");
-    const QUrl url = m_plain.url();
-    const QString password = QStringLiteral("c$cba %+&=");
-    QTest::newRow("login") << get(service::loginUrl(url, "ann o'neil", password, 3));
-    QTest::newRow("time") << get(service::timeUrl(url));
-    QTest::newRow("signals") << get(service::signalsUrl(url, "ann", password, 1));
-    HttpRequest post = get(QUrl(url.toString() + "/topic?x=1"));
-    post.method = "POST";
+    const HttpRequest plain = request(m_plain.url().toString() + "/a"),
+                      secure = request(m_secure.url());
+    const QByteArray bytes = "Long,\x9c\xff\r\n,\xef\xbb\xbf", capped(64 * 1024, 'x');
+    const Answer none, sure("sure"), located("ok", 200, 0, "/elsewhere");
+    HttpRequest post = request(m_plain.url().toString() + "/topic?x=1", "POST");
     post.headers = {{"Title", "Positions changed"}, {"Priority", "high"}};
     post.body = QByteArray(3000, 'p') + "\xc3\xa4";
     post.wantedHeaders = {"location", "X-Absent"};
-    QTest::newRow("a POST with headers and a body") << post;
+    const QUrl signalsUrl = service::signalsUrl(m_plain.url(), "ann o'neil", "c$cba %+&=", 1);
+    using enum Failure;
+    QTest::newRow("an answer, byte for byte") << Row{plain, bytes, none, None, 200, bytes};
+    QTest::newRow("the signal request") << Row{request(signalsUrl), sure, none, None, 200, "sure"};
+    QTest::newRow("a POST with headers and a body") << Row{post, located, none, None, 200, "ok"};
+    QTest::newRow("HTTP 500 keeps its body")
+        << Row{plain, {"busy", 500}, none, HttpStatus, 500, "busy"};
+    QTest::newRow("a body at the cap") << Row{plain, capped, none, None, 200, capped};
+    QTest::newRow("a body over the cap") << Row{plain, capped + "x", none, TooLarge};
+    QTest::newRow("a trickled body") << Row{plain, Answer::Trickle, none, Deadline};
+    QTest::newRow("endless headers") << Row{plain, Answer::EndlessHeaders, none, TooLarge};
+    QTest::newRow("80 KB of headers") << Row{plain, Answer::BigHeaders, none, TooLarge};
+    QTest::newRow("never answered") << Row{plain, Answer::Silent, none, Deadline};
+    QTest::newRow("refused") << Row{request(QUrl("http://127.0.0.1:1")), none, none, Connect};
+    QTest::newRow("through the environment's proxy")
+        << Row{request(QUrl("http://signals.invalid/a")), sure, none, None, 200, "sure"};
+    QTest::newRow("https") << Row{secure, none, sure, None, 200, "sure"};
+    QTest::newRow("https, certificate of nobody's")
+        << Row{request(m_untrusted.url()), none, none, Tls};
+    QTest::newRow("redirect from http to https")
+        << Row{plain, to(m_secure.url(), 307), sure, None, 200, "sure"};
+    QTest::newRow("redirect from https to http")
+        << Row{secure, sure, to(m_plain.url()), HttpStatus, 302};
+    QTest::newRow("redirect to file://")
+        << Row{plain, to(QUrl("file:///etc")), none, HttpStatus, 302};
+    QTest::newRow("redirects without end") << Row{plain, to(m_plain.url()), none, HttpStatus, 302};
 }
 
-void TestTransfer::requests()
+// What reaches the plain server is what was asked, and the reply holds the
+// headers asked for that came.
+void TestTransfer::replies()
 {
-    QFETCH(HttpRequest, request);
-    Answer answer("ok");
-    answer.location = "/elsewhere"; // a header to read, in a 200
-    m_plain.setSignals(answer);
-    m_plain.setTime(answer);
+    QFETCH(Row, row);
+    m_plain.setSignals(row.plainAnswer);
+    m_secure.setSignals(row.secureAnswer);
     const auto transfer = m_transfers();
-    const HttpReply reply = fetch(*transfer, request);
-    QCOMPARE(reply.failure, Failure::None);
+    const HttpReply reply = fetch(*transfer, row.asked);
+    QCOMPARE(reply.failure, row.failure);
+    QVERIFY2(reply.failed() != reply.error.isEmpty(), qPrintable(reply.error));
+    QCOMPARE(reply.status, row.status);
+    QCOMPARE(reply.body, row.body);
+    QVERIFY(!transfer->stillExecuting());
+    if (row.failure != Failure::None || row.asked.url.port() != m_plain.port())
+        return;
     const test::TestServer::Request seen = m_plain.last();
-    QCOMPARE(seen.method, request.method);
-    QCOMPARE(seen.target, request.url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority));
-    QCOMPARE(seen.body, request.body);
-    for (const auto& [name, value] : std::as_const(request.headers))
-        QCOMPARE(QByteArray::fromStdString(seen.headers.find(name.toStdString())->second), value);
-    QCOMPARE(seen.headers.count("Host"), size_t(1));
-    QCOMPARE(reply.headers.keys(), request.wantedHeaders.mid(0, 1));
-    QCOMPARE(reply.headers.value("location", "/elsewhere"), QByteArray("/elsewhere"));
+    QCOMPARE(seen.method + ' ' + seen.target,
+             row.asked.method + ' ' +
+                 row.asked.url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority));
+    QCOMPARE(seen.body, row.asked.body);
+    for (const auto& [name, value] : std::as_const(row.asked.headers))
+        QCOMPARE(seen.headers.find(name.toStdString())->second, value.toStdString());
+    QVERIFY(seen.headers.find("User-Agent")->second.starts_with("Mozilla/5.0 (compatible; Kelvo"));
+    QCOMPARE(reply.headers.keys(), row.asked.wantedHeaders.mid(0, 1));
+    QCOMPARE(reply.headers.value("location"),
+             row.asked.wantedHeaders.isEmpty() ? "" : "/elsewhere");
 }
 
-// Windows' proxy setting as a table; the environment's through a proxy:
-// the tests' server, which answers a request for any host.
-void TestTransfer::proxies_data()
+// A transfer at its deadline ends; another one to the same port, under way
+// then, is answered, and so is the next.
+void TestTransfer::onlyItsOwnDeadline()
 {
-    QTest::addColumn<QString>("proxies");
-    QTest::addColumn<QString>("bypass");
-    QTest::addColumn<QUrl>("url");
-    QTest::addColumn<QByteArray>("proxy");
-    const QUrl http("http://signals.example.com/x"), https("https://signals.example.com/x");
-    QTest::newRow("one for all") << "proxy:8080" << "" << https << QByteArray("proxy:8080");
-    QTest::newRow("by scheme") << "http=a:80;https=b:443" << "" << https << QByteArray("b:443");
-    QTest::newRow("by scheme, none for it") << "http=a:80" << "" << https << QByteArray();
-    QTest::newRow("bypassed by a pattern")
-        << "proxy:8080" << "<local>; *.EXAMPLE.com" << http << QByteArray();
-    QTest::newRow("not bypassed") << "proxy:8080" << "*.example.org 10.*" << http
-                                  << QByteArray("proxy:8080");
-    QTest::newRow("bypassed, local") << "proxy:8080" << "<local>" << QUrl("http://intranet/")
-                                     << QByteArray();
-    QTest::newRow("bypassed, an address")
-        << "proxy:8080" << "10.*" << QUrl("http://10.1.2.3:81/") << QByteArray();
+    m_plain.setTime(Answer::Trickle);
+    m_plain.setSignals(Answer("Long", 200, kDeadlineMs / 2));
+    const auto hung = m_transfers(), other = m_transfers();
+    std::optional<HttpReply> hungReply;
+    hung->send(request(service::timeUrl(m_plain.url())), [&](auto& r) { hungReply = r; });
+    QTest::qWait(kDeadlineMs * 3 / 4);
+    QCOMPARE(fetch(*other, request(m_plain.url())).body, QByteArray("Long"));
+    QVERIFY(hungReply && hungReply->failure == Failure::Deadline);
+    QCOMPARE(fetch(*other, request(m_plain.url())).body, QByteArray("Long"));
 }
 
-void TestTransfer::proxies()
+// Windows' proxy setting: the proxies, the bypass list, a URL and the proxy for it.
+void TestTransfer::proxySetting()
 {
-    QFETCH(QString, proxies);
-    QFETCH(QString, bypass);
-    QFETCH(QUrl, url);
-    QFETCH(QByteArray, proxy);
-    QCOMPARE(proxyFromSetting(proxies, bypass, url), proxy);
-
-    qputenv("http_proxy", m_plain.url().toEncoded());
-    m_plain.setTime(Answer("10:00:00"));
-    const QUrl far = service::timeUrl(QUrl("http://signals.invalid"));
-    const HttpReply reply = fetch(*m_transfers(), get(far));
-    qunsetenv("http_proxy");
-    QCOMPARE(reply.body, QByteArray("10:00:00"));
-    QCOMPARE(m_plain.last().target, far.toEncoded());
+    const char* rows[][4] = {
+        {"proxy:8080", "", "https://a.example.com/", "proxy:8080"},
+        {"http=a:80;https=b:443", "", "https://a.example.com/", "b:443"},
+        {"http=a:80", "", "https://a.example.com/", ""}, // none for the scheme
+        {"p:1", "<local>; http://*.EXAMPLE.com:80", "http://a.example.com/", ""},
+        {"p:1", "*.example.org 10.*", "http://a.example.com/", "p:1"},
+        {"p:1", "<local>", "http://intranet/", ""},
+    };
+    for (const auto& row : rows)
+        QCOMPARE(proxyFromSetting(row[0], row[1], QUrl(row[2])), QByteArray(row[3]));
 }
 
 QTEST_GUILESS_MAIN(TestTransfer)

@@ -19,19 +19,19 @@
 namespace kelvo::test {
 
 struct Answer {
-    Answer(QByteArray body = {}, int status = 200, int delayMs = 0)
-        : body(std::move(body)), status(status), delayMs(delayMs)
-    {
-    }
-    QByteArray body;
-    int status;
-    int delayMs;
-    bool cutMidBody = false; // announce the whole body, send half, hang up
-    QByteArray location;     // a Location header, for a redirect
     // Until the client hangs up: a body of one byte every 100 ms, header lines
     // without end, or not a byte; or 80 KB of header lines before the body.
-    enum Hang { Trickle = 1, EndlessHeaders, Silent, BigHeaders };
-    int hang = 0;
+    enum Hang { None, Trickle, EndlessHeaders, Silent, BigHeaders };
+    Answer(QByteArray body = {}, int status = 200, int delayMs = 0, QByteArray location = {})
+        : body(std::move(body)), status(status), delayMs(delayMs), location(std::move(location))
+    {
+    }
+    Answer(Hang hang) : hang(hang) {}
+    QByteArray body;
+    int status = 200;
+    int delayMs = 0;
+    QByteArray location; // a Location header, for a redirect
+    Hang hang = None;
 };
 
 class TestServer {
@@ -52,7 +52,8 @@ public:
         m_stopping = false;
         m_tls = !certificate.isEmpty();
         if (m_tls)
-            m_server = std::make_unique<httplib::SSLServer>(certificate.constData(), key.constData());
+            m_server =
+                std::make_unique<httplib::SSLServer>(certificate.constData(), key.constData());
         else
             m_server = std::make_unique<httplib::Server>();
         // One answer per connection, sent at once: stop() need not wait for
@@ -82,13 +83,7 @@ public:
                     std::this_thread::sleep_for(std::chrono::milliseconds(100));
                     return !m_stopping && sink.write("0", 1);
                 });
-            if (!answer.cutMidBody)
-                return response.set_content(body, "text/plain");
-            response.set_content_provider(body.size(), "text/plain",
-                                          [body](size_t, size_t, httplib::DataSink& sink) {
-                                              sink.write(body.data(), body.size() / 2);
-                                              return false;
-                                          });
+            response.set_content(body, "text/plain");
         };
         m_server->Get(".*", handler);
         m_server->Post(".*", handler);
@@ -134,7 +129,7 @@ public:
 private:
     // Answers what no HTTP server sends by itself, on the request's own
     // socket, until the client hangs up; httplib's answer then goes nowhere.
-    void hang(const httplib::Request& request, int how)
+    void hang(const httplib::Request& request, Answer::Hang how)
     {
         int socket = 3;
         for (sockaddr_in peer{}; socket < 1024; ++socket) {
