@@ -145,6 +145,7 @@ verify#platform/qt/curltransfer.cpp#s/(        curl_easy_setopt\(m_easy, CURLOPT
 proxy-bypass#platform/qt/systemproxy.cpp#s/if \(host\.isEmpty\(\) \|\| bypassed\(bypass, host\)\)/if (host.isEmpty())/#hosts on the bypass list of Windows' proxy setting are reached directly
 user-agent#platform/qt/curltransfer.cpp#s/curl_easy_setopt\(m_easy, CURLOPT_USERAGENT,/(void)(/#every request carries a User-Agent
 why#service/session.cpp#s/emit checkFailed\(httpReply\.failed\(\) \? httpReply\.error/emit checkFailed(httpReply.failed() ? QString()/#a failed check says why
+header-break#platform/qt/curltransfer.cpp#s/if \(\(name \+ value\)\.contains\('\\r'\) \|\|/if (false \&\&/#a request whose header holds a line break is never sent
 time-reply-tail#service/protocol.cpp#s/if \(reply\.at\(i\) != QLatin1Char\('\\r'\) && reply\.at\(i\) != QLatin1Char\('\\n'\)\)/if (false)/#a time reply holds nothing after the time but line ends
 config-size#config/configfile.cpp#s/return bytes\.size\(\) > kMaxBytes \? QByteArray\(\) : bytes;/return bytes;/#Config.dat over 64 KiB is a damaged file
 foreign-link#platform/linux/filesave.cpp#s/if \(linkStatus\.st_uid != ::geteuid\(\)\)/if (false)/#another user's link is never written through

@@ -248,6 +248,15 @@ private:
                 return;
             }
         }
+        // A line break would end the header and start another of the caller's
+        // text: such a request is never sent.
+        for (const auto& [name, value] : std::as_const(m_request.headers)) {
+            if ((name + value).contains('\r') || (name + value).contains('\n')) {
+                failLater(HttpReply::Failure::Connect,
+                          QStringLiteral("a header holds a line break"));
+                return;
+            }
+        }
         m_easy = curl_easy_init();
         if (!m_easy) {
             failLater(HttpReply::Failure::Connect, QStringLiteral("no memory for a transfer"));

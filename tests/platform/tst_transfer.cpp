@@ -86,11 +86,14 @@ void TestTransfer::replies_data()
     post.headers = {{"Title", "Positions changed"}, {"Priority", "high"}};
     post.body = QByteArray(3000, 'p') + "\xc3\xa4";
     post.wantedHeaders = {"location", "X-Absent"};
+    HttpRequest injected = post;
+    injected.headers += std::pair<QByteArray, QByteArray>("Title", "Changed\r\nPriority: max");
     const QUrl signalsUrl = service::signalsUrl(m_plain.url(), "ann o'neil", "c$cba %+&=", 1);
     using enum Failure;
     QTest::newRow("an answer, byte for byte") << Row{plain, bytes, none, None, 200, bytes};
     QTest::newRow("the signal request") << Row{request(signalsUrl), sure, none, None, 200, "sure"};
     QTest::newRow("a POST with headers and a body") << Row{post, located, none, None, 200, "ok"};
+    QTest::newRow("a header with a line break, never sent") << Row{injected, none, none, Connect};
     QTest::newRow("HTTP 500 keeps its body")
         << Row{plain, {"busy", 500}, none, HttpStatus, 500, "busy"};
     QTest::newRow("a body at the cap") << Row{plain, capped, none, None, 200, capped};
