@@ -59,36 +59,37 @@ fi
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# build_once <name> <folder> <source .tar.gz> <file it installs> <CMake options...>:
+# a static library for this Qt, built into the folder once.
+build_once() {
+  local name=$1 dir=$2 source=$3 installs=$4
+  shift 4
+  [ ! -f "$dir/install/$installs" ] || return 0
+  echo "== building $name for Windows into $dir"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  tar -C "$dir" -xzf "$source"
+  "$prefix/bin/qt-cmake" -S "$(echo "$dir"/*/)" -B "$dir/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DBUILD_SHARED_LIBS=OFF "$@" -DCMAKE_INSTALL_PREFIX="$dir/install" >/dev/null
+  cmake --build "$dir/build" -j"$(nproc)" && cmake --install "$dir/build" >/dev/null
+}
 keychain=$build/qtkeychain
-if [ ! -f "$keychain/install/lib/cmake/Qt6Keychain/Qt6KeychainConfig.cmake" ]; then
-  echo "== building QtKeychain for Windows into $keychain"
-  rm -rf "$keychain"
-  mkdir -p "$keychain"
-  tar -C "$keychain" -xzf "${KELVO_QTKEYCHAIN_SOURCE:-$root/../shared/qtkeychain/qtkeychain-0.13.2.tar.gz}"
-  "$prefix/bin/qt-cmake" -S "$keychain"/qtkeychain-* -B "$keychain/build" -G Ninja \
-    -DCMAKE_BUILD_TYPE=Release -DBUILD_WITH_QT6=ON -DBUILD_SHARED_LIBS=OFF \
-    -DBUILD_TRANSLATIONS=OFF -DBUILD_TEST_APPLICATION=OFF "${launcher[@]}" \
-    -DCMAKE_INSTALL_PREFIX="$keychain/install" >/dev/null
-  cmake --build "$keychain/build" -j"$(nproc)" && cmake --install "$keychain/build" >/dev/null
-fi
+build_once QtKeychain "$keychain" \
+  "${KELVO_QTKEYCHAIN_SOURCE:-$root/../shared/qtkeychain/qtkeychain-0.13.2.tar.gz}" \
+  lib/cmake/Qt6Keychain/Qt6KeychainConfig.cmake \
+  -DBUILD_WITH_QT6=ON -DBUILD_TRANSLATIONS=OFF -DBUILD_TEST_APPLICATION=OFF "${launcher[@]}"
 curl=$build/curl
-if [ ! -f "$curl/install/lib/cmake/CURL/CURLConfig.cmake" ]; then
-  echo "== building libcurl for Windows into $curl"
-  rm -rf "$curl"
-  mkdir -p "$curl"
-  tar -C "$curl" -xzf "${KELVO_CURL_SOURCE:-$root/../shared/curl/curl-8.21.0.tar.gz}"
-  "$prefix/bin/qt-cmake" -S "$curl"/curl-* -B "$curl/build" -G Ninja \
-    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON \
-    -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DBUILD_LIBCURL_DOCS=OFF -DBUILD_MISC_DOCS=OFF \
-    -DENABLE_CURL_MANUAL=OFF -DHTTP_ONLY=ON -DCURL_USE_SCHANNEL=ON -DCURL_USE_LIBPSL=OFF \
-    -DCURL_ZLIB=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DCURL_USE_LIBSSH2=OFF -DCURL_USE_LIBSSH=OFF \
-    -DUSE_LIBIDN2=OFF -DUSE_WIN32_IDN=OFF -DUSE_NGHTTP2=OFF "${launcher[@]/CXX/C}" \
-    -DCMAKE_INSTALL_PREFIX="$curl/install" >/dev/null
-  cmake --build "$curl/build" -j"$(nproc)" && cmake --install "$curl/build" >/dev/null
-  # Its licence travels with the program (the installer's notices, the
-  # relink zip).
+build_once libcurl "$curl" "${KELVO_CURL_SOURCE:-$root/../shared/curl/curl-8.21.0.tar.gz}" \
+  share/curl/COPYING \
+  -DBUILD_STATIC_LIBS=ON -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DBUILD_LIBCURL_DOCS=OFF \
+  -DBUILD_MISC_DOCS=OFF -DENABLE_CURL_MANUAL=OFF -DHTTP_ONLY=ON -DCURL_USE_SCHANNEL=ON \
+  -DCURL_USE_LIBPSL=OFF -DCURL_ZLIB=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DCURL_USE_LIBSSH2=OFF \
+  -DCURL_USE_LIBSSH=OFF -DUSE_LIBIDN2=OFF -DUSE_WIN32_IDN=OFF -DUSE_NGHTTP2=OFF \
+  "${launcher[@]/CXX/C}"
+# Its licence travels with the program (the installer's notices, the relink
+# zip); it is also what marks the build as done.
+[ -f "$curl/install/share/curl/COPYING" ] ||
   install -D -m 644 "$curl"/curl-*/COPYING "$curl/install/share/curl/COPYING"
-fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" "${launcher[@]}" \
   -DQt6Keychain_DIR="$keychain/install/lib/cmake/Qt6Keychain" \
