@@ -808,9 +808,11 @@ def write_report(path, options, rows, poll_steps, load, libcurl):
               "requests one after the other and writing the two replies to files, timed from "
               "the start of the first curl process to the end of the second.",
               ""]
-    windows = kept_section(path, "## Windows")
-    if windows:
-        lines += windows + [""]
+    # Sections other tools or people write, kept in this order (Windows' last).
+    for heading in ("## The HTTP client", "## Windows"):
+        kept = kept_section(path, heading)
+        if kept:
+            lines += kept + [""]
     path.write_text("\n".join(lines))
 
 

@@ -100,9 +100,10 @@ it showed, both stripped as shipped, in one Wine prefix made for the run.
 It counts what Wine loads into the process, most of both figures: Qt's
 Windows platform links Direct3D, which Wine provides through OpenGL, here
 Mesa's software renderer with LLVM. Wine's own processes (wineserver, the
-desktop) are not counted. Everything is linked into the one program on Windows: Qt Network,
-TLS through Schannel, and the alarm sound through winmm, which Linux loads
-as modules at their first use.
+desktop) are not counted. Everything is linked into the one program on
+Windows: libcurl with TLS through Schannel, Qt Network for the local
+socket, and the alarm sound through winmm, which Linux loads as modules at
+their first use.
 EOF
 )
 report=$root/docs/BENCHMARKS.md
