@@ -249,18 +249,19 @@ xembed | wine)
   fi
   if [ "$kind" = wine ]; then
     wait_for 5 exported || fail "the export files are not the service's signals"
-    # Headers without end from the service: the request ends at its limit with the program's
-    # memory as it was, and once the service is back the next "Manual Update" is answered.
+    # Headers without end: the request ends at its cap, memory as it was; then "Manual Update" works.
     kill "$demo_pid" && wait "$demo_pid" || true
     /usr/bin/python3 -c 'import socket, sys; server = socket.create_server(("127.0.0.1", int(sys.argv[1])))
+print("listening", flush=True)
 while True:
     client = server.accept()[0]; client.recv(4096); sent = client.send(b"HTTP/1.1 200 OK\r\n")
     try:
         while sent < 1 << 30: sent += client.send(b"X-Filler: " + b"x" * 100 + b"\r\n")
     except OSError: print(sent, flush=True)' "$port" >"$work/run/endless.log" & endless=$! && started $endless
     rss() { ps -o rss= -p "$(pgrep -d, -f kelvo-rozevid.exe)" | sort -n | tail -1; }
-    before=$(rss) && xdotool mousemove --window "$win" 436 168 click 1 # Manual Update
-    wait_for 20 test -s "$work/run/endless.log" && [ "$(head -1 "$work/run/endless.log")" -lt $((16 << 20)) ] &&
+    wait_for 5 grep -q listening "$work/run/endless.log" && before=$(rss) || fail "no endless headers"
+    xdotool mousemove --window "$win" 436 168 click 1 # Manual Update
+    wait_for 20 eval 'sent=$(sed -n 2p "$work/run/endless.log") && [ -n "$sent" ]' && [ "$sent" -lt $((16 << 20)) ] &&
       [ $(($(rss) - before)) -lt 20000 ] || fail "endless headers: $(cat "$work/run/endless.log") bytes, $(($(rss) - before)) KiB more"
     kill $endless && wait $endless || true; demo_up && wait_for 10 eval '(exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null' || fail "no demo service again"
     asked=$(grep -c "a=1" "$work/run/demo.log") && xdotool mousemove --window "$win" 436 168 click 1
