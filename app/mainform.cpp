@@ -424,8 +424,7 @@ void MainForm::connectSession()
     });
     connect(&s, &service::Session::silenceStarted, this, &MainForm::showSilence);
     connect(&s, &service::Session::answeringAgain, this, [this] { showSilence(std::nullopt); });
-    connect(&s, &service::Session::checkFailed, this, [this](const QString& why) {
-        m_lastFailure = why;
+    connect(&s, &service::Session::checkFailed, this, [this] {
         if (m_session.silentSince())
             showSilence(m_session.silentSince());
     });
@@ -539,7 +538,8 @@ void MainForm::showSilence(const std::optional<QDateTime>& since)
     LabNoAnswer->setVisible(since.has_value());
     // Why, for whoever comes to the machine: a certificate that expired
     // reads otherwise like a service that went down.
-    const QString why = since ? QStringLiteral("The last check: ") + m_lastFailure : QString();
+    const QString why =
+        since ? QStringLiteral("The last check: ") + m_session.lastFailure() : QString();
     LabNoAnswer->setToolTip(why);
     LabNoAnswer->setAccessibleDescription(why);
     if (m_platform.trayIcon->isShown())

@@ -159,7 +159,6 @@ private:
     bool m_readAfterFirstFrame = false;
     std::function<void()> m_beforeMessage;
     std::optional<QDateTime> m_trayWaitSince; // logged in by the desktop's start
-    QString m_lastFailure;                    // of the last check that failed
 };
 
 // Places a control by twips, as the window's layout is given.

@@ -11,8 +11,8 @@ QString MainForm::trayTip() const
                       ? QStringLiteral("Kelvo-Rozevid - click to restore")
                       : QStringLiteral("Kelvo-Rozevid - double click to restore");
     if (const auto since = m_session.silentSince())
-        tip +=
-            QLatin1Char('\n') + schedule::noAnswerText(*since) + QLatin1Char('\n') + m_lastFailure;
+        tip += QLatin1Char('\n') + schedule::noAnswerText(*since) + QLatin1Char('\n') +
+               m_session.lastFailure();
     return tip;
 }
 

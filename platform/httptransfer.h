@@ -30,7 +30,11 @@ inline QByteArray encodeAsReceived(const QString& text, TextEncoding encoding)
 // What a transfer asks: a method, a URL, headers and a body, and which of
 // the reply's headers the caller will read.
 struct HttpRequest {
-    QByteArray method = "GET";
+    explicit HttpRequest(QUrl url = {}, QByteArray method = "GET")
+        : method(std::move(method)), url(std::move(url))
+    {
+    }
+    QByteArray method;
     QUrl url;
     QList<std::pair<QByteArray, QByteArray>> headers;
     QByteArray body;
@@ -84,12 +88,7 @@ public:
     virtual void cancel() = 0;
 
     // A GET of the URL.
-    void get(const QUrl& url, ReplyHandler onReply)
-    {
-        HttpRequest request;
-        request.url = url;
-        send(request, std::move(onReply));
-    }
+    void get(const QUrl& url, ReplyHandler onReply) { send(HttpRequest(url), std::move(onReply)); }
 };
 
 // Limits that apply to every request: a deadline for the whole transfer,
@@ -111,9 +110,6 @@ struct TransferLimits {
 std::function<std::unique_ptr<HttpTransfer>()> curlTransfers(TransferLimits limits = {});
 
 constexpr int kMaxRedirects = 5;
-// Why a redirect from `from` to `to` is not followed after `hopsSoFar`
-// others; empty when it is.
-QString redirectRefusal(const QUrl& from, const QUrl& to, int hopsSoFar);
 
 // The desktop's transfers (one implementation per platform): on Linux from
 // the kelvo-network module that the first request loads, on Windows linked

@@ -135,16 +135,16 @@ auto-start-tab#app/controls.h#s/("Auto Start", )11\}/${1}13}/#"Auto Start" comes
 auto-start-name#app/controls.h#s/"Auto Start", 11\}/"AutoStart", 11}/#the box's accessible name is "Auto Start"
 xdg-delete#platform/linux/autostart.cpp#s/return QFile::remove\(file\) \|\| !QFile::exists\(file\);/return true;/#unchecking deletes the XDG autostart entry
 run-value-removed#platform/windows/autostart.cpp#s/RegDeleteKeyValueW\(HKEY_CURRENT_USER, kRun, name\.c_str\(\)\)/ERROR_SUCCESS/#unchecking removes the Run value
-deadline#platform/qt/curltransfer.cpp#s/curl_easy_setopt\(m_easy, CURLOPT_TIMEOUT_MS, long\(remaining\)\);/(void)remaining;/#every transfer ends by its deadline, however its bytes trickle
+deadline#platform/qt/curltransfer.cpp#s/curl_easy_setopt\(m_easy, CURLOPT_TIMEOUT_MS, long\(qMax\(0, m_limits\.deadlineMs\)\)\);/;/#every transfer ends by its deadline, however its bytes trickle
 header-cap#platform/qt/curltransfer.cpp#s/if \(m_limits\.maxHeaderBytes > 0 && m_headerBytes/if (false \&\& m_headerBytes/#a reply's headers are capped
-downgrade#platform/qt/curltransfer.cpp#s/from\.scheme\(\)\.toLower\(\) == QLatin1String\("https"\) &&/false \&\&/#a redirect never goes from https to http
-redirect-count#platform/qt/curltransfer.cpp#s/if \(hopsSoFar >= kMaxRedirects\)/if (false)/#redirects are followed at most five times
-redirect-scheme#platform/qt/curltransfer.cpp#s/"http,https"/"all"/; s/\(scheme != QLatin1String\("http"\) && scheme != QLatin1String\("https"\)\)/false/#only http and https are spoken, redirects included
+downgrade#platform/qt/curltransfer.cpp#s/transfer->m_downgrade = transfer->m_secure && !secure;/transfer->m_downgrade = false;/#a redirect never goes from https to http
+redirect-count#platform/qt/curltransfer.cpp#s/CURLOPT_MAXREDIRS, long\(kMaxRedirects\)/CURLOPT_MAXREDIRS, -1L/#redirects are followed at most five times
+redirect-scheme#platform/qt/curltransfer.cpp#s/"http,https"/"all"/g#only http and https are spoken, redirects included
 proxy#platform/qt/curltransfer.cpp#s/(        if \(const std::optional<QByteArray> proxy)/        curl_easy_setopt(m_easy, CURLOPT_PROXY, "");\n$1/#the environment's proxy is followed
 verify#platform/qt/curltransfer.cpp#s/(        curl_easy_setopt\(m_easy, CURLOPT_SSL_OPTIONS)/        curl_easy_setopt(m_easy, CURLOPT_SSL_VERIFYPEER, 0L);\n$1/#certificates are verified against the system's store
 proxy-bypass#platform/qt/systemproxy.cpp#s/if \(host\.isEmpty\(\) \|\| bypassed\(bypass, host\)\)/if (host.isEmpty())/#hosts on the bypass list of Windows' proxy setting are reached directly
 user-agent#platform/qt/curltransfer.cpp#s/curl_easy_setopt\(m_easy, CURLOPT_USERAGENT,/(void)(/#every request carries a User-Agent
-why#service/session.cpp#s/emit checkFailed\(httpReply\.failed\(\) \? httpReply\.error/emit checkFailed(httpReply.failed() ? QString()/#a failed check says why
+why#service/session.cpp#s/m_lastFailure = reply\.failed\(\) \? reply\.error/m_lastFailure = reply.failed() ? QString()/#a failed check says why
 header-break#platform/qt/curltransfer.cpp#s/if \(\(name \+ value\)\.contains\('\\r'\) \|\|/if (false \&\&/#a request whose header holds a line break is never sent
 time-reply-tail#service/protocol.cpp#s/if \(reply\.at\(i\) != QLatin1Char\('\\r'\) && reply\.at\(i\) != QLatin1Char\('\\n'\)\)/if (false)/#a time reply holds nothing after the time but line ends
 config-size#config/configfile.cpp#s/return bytes\.size\(\) > kMaxBytes \? QByteArray\(\) : bytes;/return bytes;/#Config.dat over 64 KiB is a damaged file

@@ -158,9 +158,7 @@ void Session::updateCycleFinished(const HttpReply& httpReply)
 
     if (reply.isEmpty()) {
         m_manualUpdate = false;
-        emit checkFailed(httpReply.failed() ? httpReply.error
-                                            : QStringLiteral("an answer that is no time of day"));
-        checkAnswered(false);
+        checkUnanswered(httpReply, QStringLiteral("an answer that is no time of day"));
     } else if (m_lastUpdate.isEmpty() || reply != m_serviceTime || m_signalsOutstanding) {
         // New data on the service, or data whose signals never arrived:
         // fetch them, and look again at minute 58.
@@ -198,12 +196,15 @@ void Session::signalsFinished(const HttpReply& httpReply)
     const ReplyBodyText rawReply = httpReply.text();
     const std::optional<QString> reply =
         httpReply.failed() ? std::nullopt : cleanSignalReply(rawReply.text);
-    if (!reply)
-        emit checkFailed(httpReply.failed() ? httpReply.error
-                                            : QStringLiteral("an answer that holds no signals"));
-    signalsUsable(reply.has_value());
-    if (!reply)
+    m_signalsOutstanding = !reply;
+    if (!reply) {
+        // Ask again soon rather than at minute 58: until the signals are in,
+        // the export files lag behind the service.
+        setNextCheck(schedule::nextCheckByLadder(m_platform.clock->now()));
+        checkUnanswered(httpReply, QStringLiteral("an answer that holds no signals"));
         return;
+    }
+    checkAnswered(true);
     const QStringList fields = splitSignalReply(*reply);
     const SignalRows previous = m_rows;
     fillSignalRows(m_rows, fields);
@@ -236,15 +237,11 @@ void Session::signalsFinished(const HttpReply& httpReply)
     }
 }
 
-void Session::signalsUsable(bool usable)
+void Session::checkUnanswered(const HttpReply& reply, const QString& otherwise)
 {
-    m_signalsOutstanding = !usable;
-    if (!usable) {
-        // Ask again soon rather than at minute 58: until the signals are in,
-        // the export files lag behind the service.
-        setNextCheck(schedule::nextCheckByLadder(m_platform.clock->now()));
-    }
-    checkAnswered(usable);
+    m_lastFailure = reply.failed() ? reply.error : otherwise;
+    emit checkFailed(m_lastFailure);
+    checkAnswered(false);
 }
 
 void Session::checkAnswered(bool answered)

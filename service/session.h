@@ -69,6 +69,8 @@ public:
     std::optional<QDateTime> nextCheckDue() const;
     // The last good answer, while the service has been silent too long.
     std::optional<QDateTime> silentSince() const { return m_silentSince; }
+    // What went wrong at the last check that failed.
+    QString lastFailure() const { return m_lastFailure; }
     // True while a check waits for the service's time or signals.
     bool updateCycleWaiting() const;
     // True while any request is under way.
@@ -132,10 +134,11 @@ private:
     void signalsFinished(const HttpReply& reply);
     void setNextCheck(const schedule::NextCheck& next);
     void setLastUpdate(const QString& shown);
-    void signalsUsable(bool usable);
     // Notes whether a check got its answer, and tells once the service has
     // been silent too long, or answers again.
     void checkAnswered(bool answered);
+    // A check without its answer: why, from the reply's failure, else `otherwise`.
+    void checkUnanswered(const HttpReply& reply, const QString& otherwise);
     void updateSilence();
     // Unattended running: the kept login and Auto Start.
     void loadAutostart();
@@ -170,6 +173,7 @@ private:
     bool m_signalsOutstanding = false;
     schedule::AnswerRecord m_answers;
     std::optional<QDateTime> m_silentSince;
+    QString m_lastFailure;
 
     QString m_startFolder;
     Autostart::State m_autostart = Autostart::State::Absent;

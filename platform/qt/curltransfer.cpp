@@ -7,7 +7,6 @@
 #include "platform/httptransfer.h"
 #include "platform/qt/systemproxy.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QSocketNotifier>
@@ -128,7 +127,7 @@ private:
     bool m_orphaned = false;
 };
 
-// One request at a time, through one easy handle per hop of a redirect.
+// One request at a time, through one easy handle.
 class CurlTransfer final : public HttpTransfer {
 public:
     CurlTransfer(std::shared_ptr<CurlDriver> driver, TransferLimits limits)
@@ -142,9 +141,16 @@ public:
         cancel();
         m_request = request;
         m_handler = std::move(onReply);
-        m_hops = 0;
-        m_started.start();
-        startHop();
+        // A line break would end the header and start another of the caller's
+        // text: such a request is never sent.
+        for (const auto& [name, value] : std::as_const(m_request.headers)) {
+            if ((name + value).contains('\r') || (name + value).contains('\n')) {
+                failLater(HttpReply::Failure::Connect,
+                          QStringLiteral("a header holds a line break"));
+                return;
+            }
+        }
+        start();
     }
 
     bool stillExecuting() const override { return m_easy || m_failLater; }
@@ -156,32 +162,10 @@ public:
         dropEasy();
     }
 
-    // From the driver, once curl is through with the hop.
+    // From the driver, once curl is through with the request.
     void finish(CURLcode code)
     {
-        HttpReply reply = replyOf(code);
-        char* location = nullptr;
-        curl_easy_getinfo(m_easy, CURLINFO_REDIRECT_URL, &location);
-        const bool redirect = !reply.failed() || reply.failure == HttpReply::Failure::HttpStatus;
-        if (redirect && location && reply.status >= 300 && reply.status < 400) {
-            const QUrl next = QUrl::fromEncoded(location, QUrl::StrictMode);
-            const QString refusal = redirectRefusal(m_request.url, next, m_hops);
-            dropEasy();
-            if (refusal.isEmpty()) {
-                // A 303, and a 301 or 302 after a POST, go on as a GET, as
-                // browsers do; a 307 and 308 repeat the request.
-                if (reply.status == 303 || (reply.status <= 302 && m_request.method == "POST")) {
-                    m_request.method = "GET";
-                    m_request.body.clear();
-                }
-                m_request.url = next;
-                ++m_hops;
-                startHop();
-                return;
-            }
-            reply.failure = HttpReply::Failure::HttpStatus;
-            reply.error = refusal;
-        }
+        const HttpReply reply = replyOf(code);
         dropEasy();
         // The handler may start the next request on this transfer, or
         // destroy it: nothing touches it afterwards.
@@ -199,6 +183,18 @@ private:
     static size_t onBody(char* data, size_t size, size_t count, void* self)
     {
         return static_cast<CurlTransfer*>(self)->body(data, qsizetype(size * count));
+    }
+    // Before each request goes out, a redirect's included: once on https,
+    // never again on http.
+    static int onRequest(void* self, char*, char*, int, int)
+    {
+        auto* transfer = static_cast<CurlTransfer*>(self);
+        char* url = nullptr;
+        curl_easy_getinfo(transfer->m_easy, CURLINFO_EFFECTIVE_URL, &url);
+        const bool secure = url && QByteArray(url).startsWith("https:");
+        transfer->m_downgrade = transfer->m_secure && !secure;
+        transfer->m_secure = secure;
+        return transfer->m_downgrade ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
     }
 
     // Returning less than it was given ends the transfer at once.
@@ -233,30 +229,13 @@ private:
         return size_t(size);
     }
 
-    void startHop()
+    void start()
     {
         m_body.clear();
         m_headers.clear();
         m_headerBytes = 0;
-        m_tooLarge = false;
+        m_tooLarge = m_secure = m_downgrade = false;
         m_error[0] = 0;
-        qint64 remaining = 0;
-        if (m_limits.deadlineMs > 0) {
-            remaining = m_limits.deadlineMs - m_started.elapsed();
-            if (remaining <= 0) {
-                failLater(HttpReply::Failure::Deadline, deadlineText());
-                return;
-            }
-        }
-        // A line break would end the header and start another of the caller's
-        // text: such a request is never sent.
-        for (const auto& [name, value] : std::as_const(m_request.headers)) {
-            if ((name + value).contains('\r') || (name + value).contains('\n')) {
-                failLater(HttpReply::Failure::Connect,
-                          QStringLiteral("a header holds a line break"));
-                return;
-            }
-        }
         m_easy = curl_easy_init();
         if (!m_easy) {
             failLater(HttpReply::Failure::Connect, QStringLiteral("no memory for a transfer"));
@@ -270,7 +249,15 @@ private:
         // Hosts that turn away a request without one are common.
         curl_easy_setopt(m_easy, CURLOPT_USERAGENT,
                          "Mozilla/5.0 (compatible; Kelvo-Rozevid/" KELVO_VERSION ")");
-        curl_easy_setopt(m_easy, CURLOPT_TIMEOUT_MS, long(remaining));
+        curl_easy_setopt(m_easy, CURLOPT_TIMEOUT_MS, long(qMax(0, m_limits.deadlineMs)));
+        // curl follows redirects itself, and leaves a caller's credentials
+        // behind when they lead to another host. A 303, and a 301 or 302
+        // after a POST, go on as a GET, as browsers do.
+        curl_easy_setopt(m_easy, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(m_easy, CURLOPT_MAXREDIRS, long(kMaxRedirects));
+        curl_easy_setopt(m_easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(m_easy, CURLOPT_PREREQFUNCTION, &CurlTransfer::onRequest);
+        curl_easy_setopt(m_easy, CURLOPT_PREREQDATA, this);
         // Where revocation cannot be checked (no way to the lists from a
         // closed network), the certificate's chain still is.
         curl_easy_setopt(m_easy, CURLOPT_SSL_OPTIONS, long(CURLSSLOPT_REVOKE_BEST_EFFORT));
@@ -356,13 +343,23 @@ private:
                                          QStringLiteral("a reply over its size limit"));
         if (code == CURLE_OPERATION_TIMEDOUT)
             return HttpReply::failedWith(Failure::Deadline, deadlineText());
+        long status = 0;
+        curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
+        // A redirect not followed is an answer outside 2xx: a downgrade,
+        // one too many, or to something other than a web address.
+        if (m_downgrade || code == CURLE_TOO_MANY_REDIRECTS ||
+            (code == CURLE_UNSUPPORTED_PROTOCOL && status >= 300)) {
+            HttpReply reply = HttpReply::failedWith(
+                Failure::HttpStatus, m_downgrade ? QStringLiteral("a redirect from https to http")
+                                                 : QString::fromUtf8(m_error));
+            reply.status = int(status);
+            return reply;
+        }
         if (code != CURLE_OK) {
             const QString text = QString::fromUtf8(m_error[0] ? m_error : curl_easy_strerror(code));
             return HttpReply::failedWith(isTlsFailure(code) ? Failure::Tls : Failure::Connect,
                                          text);
         }
-        long status = 0;
-        curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
         HttpReply reply;
         reply.status = int(status);
         reply.body = m_body;
@@ -400,8 +397,6 @@ private:
     TransferLimits m_limits;
     HttpRequest m_request;
     ReplyHandler m_handler;
-    QElapsedTimer m_started; // the deadline counts from send(), across redirects
-    int m_hops = 0;
     CURL* m_easy = nullptr;
     std::unique_ptr<curl_slist, SlistFree> m_headerList;
     char m_error[CURL_ERROR_SIZE] = {};
@@ -409,6 +404,8 @@ private:
     QHash<QByteArray, QByteArray> m_headers;
     qint64 m_headerBytes = 0;
     bool m_tooLarge = false;
+    bool m_secure = false;    // the last request went to an https address
+    bool m_downgrade = false; // and the next one would not have
     std::unique_ptr<QObject> m_failLater;
 };
 
@@ -435,19 +432,6 @@ void CurlDriver::act(curl_socket_t socket, int flags)
 }
 
 } // namespace
-
-QString redirectRefusal(const QUrl& from, const QUrl& to, int hopsSoFar)
-{
-    if (hopsSoFar >= kMaxRedirects)
-        return QStringLiteral("more than %1 redirects").arg(kMaxRedirects);
-    const QString scheme = to.scheme().toLower();
-    if (!to.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
-        return QStringLiteral("a redirect to %1, which is no web address").arg(to.toString());
-    if (from.scheme().toLower() == QLatin1String("https") && scheme == QLatin1String("http"))
-        return QStringLiteral("a redirect from a secure address to a plain one, %1")
-            .arg(to.toString());
-    return {};
-}
 
 std::function<std::unique_ptr<HttpTransfer>()> curlTransfers(TransferLimits limits)
 {

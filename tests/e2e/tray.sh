@@ -251,8 +251,7 @@ xembed | wine)
     wait_for 5 exported || fail "the export files are not the service's signals"
     # Headers without end: the request ends at its cap, memory as it was; then "Manual Update" works.
     kill "$demo_pid" && wait "$demo_pid" || true
-    /usr/bin/python3 -c 'import socket, sys; server = socket.create_server(("127.0.0.1", int(sys.argv[1])))
-print("listening", flush=True)
+    /usr/bin/python3 -c 'import socket, sys; server = socket.create_server(("127.0.0.1", int(sys.argv[1]))); print("listening", flush=True)
 while True:
     client = server.accept()[0]; client.recv(4096); sent = client.send(b"HTTP/1.1 200 OK\r\n")
     try:

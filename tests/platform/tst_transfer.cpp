@@ -17,16 +17,11 @@ namespace {
 
 constexpr int kDeadlineMs = 1000;
 
-HttpRequest request(const QUrl& url, const QByteArray& method = "GET")
-{
-    return {method, url, {}, {}, {}};
-}
-
 // What the plain and the secure server answer, and what comes of the request.
 struct Row {
     HttpRequest asked;
     Answer plainAnswer, secureAnswer;
-    HttpReply::Failure failure;
+    Failure failure;
     int status = 0;
     QByteArray body = {};
 };
@@ -59,15 +54,13 @@ private:
 
 void TestTransfer::initTestCase()
 {
-    // The build's certificates (an authority, one of 127.0.0.1 from it, one of
-    // nobody's); the authority, the system's store.
+    // Certificates of the build's own authority; that authority, the system's store.
     const auto file = [](const char* name) { return QByteArray(KELVO_TEST_CERTS "/") + name; };
     const char* store = "/etc/ssl/certs/ca-certificates.crt";
     QVERIFY(::mount(file("authority.pem"), store, nullptr, MS_BIND, nullptr) == 0);
     QVERIFY(m_plain.start() && m_secure.start(0, file("server.pem"), file("server.key")) &&
             m_untrusted.start(0, file("nobody.pem"), file("nobody.key")));
-    // A proxy for all but this machine: the plain server, which answers for
-    // any host.
+    // A proxy for all but this machine: the plain server, which answers for any host.
     qputenv("http_proxy", m_plain.url().toEncoded());
     qputenv("no_proxy", "127.0.0.1");
 }
@@ -75,14 +68,11 @@ void TestTransfer::initTestCase()
 void TestTransfer::replies_data()
 {
     QTest::addColumn<Row>("row");
-    const auto to = [](const QUrl& url, int status = 302) {
-        return Answer({}, status, 0, url.toEncoded());
-    };
-    const HttpRequest plain = request(m_plain.url().toString() + "/a"),
-                      secure = request(m_secure.url());
+    const auto to = [](const QUrl& u, int s = 302) { return Answer({}, s, 0, u.toEncoded()); };
+    const HttpRequest plain(m_plain.url().toString() + "/a"), secure(m_secure.url());
     const QByteArray bytes = "Long,\x9c\xff\r\n,\xef\xbb\xbf", capped(64 * 1024, 'x');
     const Answer none, sure("sure"), located("ok", 200, 0, "/elsewhere");
-    HttpRequest post = request(m_plain.url().toString() + "/topic?x=1", "POST");
+    HttpRequest post(m_plain.url().toString() + "/topic?x=1", "POST");
     post.headers = {{"Title", "Positions changed"}, {"Priority", "high"}};
     post.body = QByteArray(3000, 'p') + "\xc3\xa4";
     post.wantedHeaders = {"location", "X-Absent"};
@@ -91,7 +81,8 @@ void TestTransfer::replies_data()
     const QUrl signalsUrl = service::signalsUrl(m_plain.url(), "ann o'neil", "c$cba %+&=", 1);
     using enum Failure;
     QTest::newRow("an answer, byte for byte") << Row{plain, bytes, none, None, 200, bytes};
-    QTest::newRow("the signal request") << Row{request(signalsUrl), sure, none, None, 200, "sure"};
+    QTest::newRow("the signal request")
+        << Row{HttpRequest(signalsUrl), sure, none, None, 200, "sure"};
     QTest::newRow("a POST with headers and a body") << Row{post, located, none, None, 200, "ok"};
     QTest::newRow("a header with a line break, never sent") << Row{injected, none, none, Connect};
     QTest::newRow("HTTP 500 keeps its body")
@@ -102,18 +93,20 @@ void TestTransfer::replies_data()
     QTest::newRow("endless headers") << Row{plain, Answer::EndlessHeaders, none, TooLarge};
     QTest::newRow("80 KB of headers") << Row{plain, Answer::BigHeaders, none, TooLarge};
     QTest::newRow("never answered") << Row{plain, Answer::Silent, none, Deadline};
-    QTest::newRow("refused") << Row{request(QUrl("http://127.0.0.1:1")), none, none, Connect};
+    QTest::newRow("refused") << Row{HttpRequest(QUrl("http://127.0.0.1:1")), none, none, Connect};
     QTest::newRow("through the environment's proxy")
-        << Row{request(QUrl("http://signals.invalid/a")), sure, none, None, 200, "sure"};
+        << Row{HttpRequest(QUrl("http://signals.invalid/a")), sure, none, None, 200, "sure"};
     QTest::newRow("https") << Row{secure, none, sure, None, 200, "sure"};
     QTest::newRow("https, certificate of nobody's")
-        << Row{request(m_untrusted.url()), none, none, Tls};
+        << Row{HttpRequest(m_untrusted.url()), none, none, Tls};
     QTest::newRow("redirect from http to https")
         << Row{plain, to(m_secure.url(), 307), sure, None, 200, "sure"};
     QTest::newRow("redirect from https to http")
         << Row{secure, sure, to(m_plain.url()), HttpStatus, 302};
     QTest::newRow("redirect to file://")
         << Row{plain, to(QUrl("file:///etc")), none, HttpStatus, 302};
+    QTest::newRow("redirect to ftp://")
+        << Row{plain, to(QUrl("ftp://127.0.0.1:1/")), none, HttpStatus, 302};
     QTest::newRow("redirects without end") << Row{plain, to(m_plain.url()), none, HttpStatus, 302};
 }
 
@@ -154,11 +147,11 @@ void TestTransfer::onlyItsOwnDeadline()
     m_plain.setSignals(Answer("Long", 200, kDeadlineMs / 2));
     const auto hung = m_transfers(), other = m_transfers();
     std::optional<HttpReply> hungReply;
-    hung->send(request(service::timeUrl(m_plain.url())), [&](auto& r) { hungReply = r; });
+    hung->send(HttpRequest(service::timeUrl(m_plain.url())), [&](auto& r) { hungReply = r; });
     QTest::qWait(kDeadlineMs * 3 / 4);
-    QCOMPARE(fetch(*other, request(m_plain.url())).body, QByteArray("Long"));
+    QCOMPARE(fetch(*other, HttpRequest(m_plain.url())).body, QByteArray("Long"));
     QVERIFY(hungReply && hungReply->failure == Failure::Deadline);
-    QCOMPARE(fetch(*other, request(m_plain.url())).body, QByteArray("Long"));
+    QCOMPARE(fetch(*other, HttpRequest(m_plain.url())).body, QByteArray("Long"));
 }
 
 // Windows' proxy setting: the proxies, the bypass list, a URL and the proxy for it.
