@@ -60,12 +60,11 @@ started $!
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
 wait_for 10 test -S "$work/bus" || fail "no session bus"
 
-tray() {
+tray() { # ready once it owns the tray's selection: its window alone comes sooner, on a busy machine
   trayer --edge top --align right --widthtype request --height 24 >>trayer.log 2>&1 &
   tray_pid=$!
   started $tray_pid
-  # (Its window, mapped or not: with no icon yet it may be zero wide.)
-  timeout 20 xdotool search --sync --pid $tray_pid >/dev/null || fail "trayer did not start"
+  wait_for 20 /usr/bin/python3 -c 'import ctypes as c; x = c.CDLL("libX11.so.6"); x.XOpenDisplay.restype = c.c_void_p; d = c.c_void_p(x.XOpenDisplay(None)); exit(not x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_SYSTEM_TRAY_S0", 0)))' || fail "trayer did not start"
 }
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 case $kind in
