@@ -47,4 +47,10 @@ enum class AtLink {
 std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes,
                                            AtLink atLink = AtLink::FollowOwn);
 
+// Adds bytes at the end of a file, made when missing: all of them or, where
+// the write fails part way (a full disk), none, the file cut back to its
+// length before. A file that another program holds open without sharing
+// cannot be opened. Returns the system's reason on failure.
+std::optional<QString> appendToFile(const QString& path, const QByteArray& bytes);
+
 } // namespace kelvo
