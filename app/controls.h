@@ -61,6 +61,9 @@ inline constexpr Control kControls[] = {
     {"ButMinimize",    Kind::Button,   Panel::Main,      1800, 2280, 1095,  255, "Minimize", "", 1},
     {"ButManUpdate",   Kind::Button,   Panel::Main,      5880, 2400, 1335,  255, "Manual Update", "", 2},
     {"ButExit",        Kind::Button,   Panel::Main,      7560, 2400, 1095,  255, "Exit", "", 3},
+    {"ButPhoneAlerts", Kind::Button,   Panel::Main,       120,  120, 1215,  255, "Phone Alerts", "", 18},
+    {"ButHistory",     Kind::Button,   Panel::Main,      1440,  120, 1095,  255, "History", "", 19},
+    {"LabAlertError",  Kind::Label,    Panel::MainNote,   120,  405, 1800,  195, "Phone alert not sent", "", 0}, // under "Phone Alerts"
 };
 // clang-format on
 

@@ -71,6 +71,7 @@ int main(int argc, char* argv[])
 
     kelvo::MainForm form(kelvo::qtPlatform(), QUrl(QString::fromLatin1(kelvo::kServiceUrl)));
     form.setBackgroundPicture(background);
+    form.session().phoneAlerts().setTelegramApi(QUrl(QString::fromLatin1(kelvo::kTelegramApiUrl)));
     QObject::connect(&form, &kelvo::MainForm::exitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     form.setStartedByDesktop(start.byDesktop);

@@ -2,6 +2,7 @@
 
 #include "alerts/alarmpacing.h"
 #include "app/controls.h"
+#include "app/phonealertsdialog.h"
 #include "config/configfile.h"
 #include "platform/fontsetup.h"
 #include "platform/twips.h"
@@ -277,6 +278,9 @@ void MainForm::createControls()
     bind(this, ButMinimize, "ButMinimize");
     bind(this, ButManUpdate, "ButManUpdate");
     bind(this, ButExit, "ButExit");
+    bind(this, ButPhoneAlerts, "ButPhoneAlerts");
+    bind(this, ButHistory, "ButHistory");
+    bind(this, LabAlertError, "LabAlertError");
 
     // Login panel.
     BoxUser->setMaxLength(12);
@@ -323,6 +327,7 @@ void MainForm::createControls()
     LabNoAnswer->setWordWrap(true);
     LabNoAnswer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     LabAutoStart->setFont(font());
+    LabAlertError->setFont(font());
 }
 
 void MainForm::connectControls()
@@ -353,6 +358,8 @@ void MainForm::connectControls()
     connect(ButMinimize, &QPushButton::clicked, this, &MainForm::minimize);
     connect(ButManUpdate, &QPushButton::clicked, &m_session, &service::Session::updateNow);
     connect(ButTestSound, &QPushButton::clicked, &m_session.alarm(), &alerts::Alarm::toggle);
+    connect(ButPhoneAlerts, &QPushButton::clicked, this, &MainForm::openPhoneAlerts);
+    connect(ButHistory, &QPushButton::clicked, this, &MainForm::openHistory);
 
     config::Settings& settings = m_session.settings();
     connect(ListBoxGMT, &QListWidget::itemSelectionChanged, this, [this, &settings] {
@@ -432,6 +439,16 @@ void MainForm::connectSession()
     // stop and wait for a click.
     connect(&s, &service::Session::exportFailed, this, &MainForm::showExportFailure);
     connect(&s, &service::Session::exportWritten, this, [this] { showExportFailure({}); });
+    const alerts::PhoneAlerts& phone = s.phoneAlerts();
+    connect(&phone, &alerts::PhoneAlerts::delivered, this, [this] { showAlertFailure({}); });
+    connect(&phone, &alerts::PhoneAlerts::sendFailed, this,
+            [this](const QString& service, const QString& why) {
+                showAlertFailure(service + QStringLiteral(": ") + why);
+            });
+    connect(&phone, &alerts::PhoneAlerts::dropped, this,
+            [this](const QString& service, const QString&, const QString& why) {
+                showAlertFailure(service + QStringLiteral(": given up, ") + why);
+            });
     connect(&s, &service::Session::autoStartChanged, this, &MainForm::showAutoStart);
     connect(&s, &service::Session::autoStartReported, this, &MainForm::showAutoStartState);
     connect(&s, &service::Session::autoStartFailed, this, [this](const QString& text) {
@@ -552,6 +569,28 @@ void MainForm::showExportFailure(const QString& reason)
     LabExportError->setAccessibleDescription(reason);
     LabExportError->setVisible(!reason.isEmpty());
 }
+
+void MainForm::showAlertFailure(const QString& why)
+{
+    LabAlertError->setToolTip(why);
+    LabAlertError->setAccessibleDescription(why);
+    LabAlertError->setVisible(!why.isEmpty());
+}
+
+void MainForm::openPhoneAlerts()
+{
+    if (!m_phoneAlertsDialog) {
+        auto* dialog = new PhoneAlertsDialog(m_session, this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setWindowFlag(Qt::Window);
+        m_phoneAlertsDialog = dialog;
+    }
+    m_phoneAlertsDialog->show();
+    m_phoneAlertsDialog->raise();
+    m_phoneAlertsDialog->activateWindow();
+}
+
+void MainForm::openHistory() {}
 
 void MainForm::showAutoStart(bool on)
 {

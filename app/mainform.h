@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QPixmap>
+#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 #include <functional>
@@ -102,7 +103,10 @@ public:
     QPushButton* ButMinimize;
     QPushButton* ButManUpdate;
     QPushButton* ButExit;
-    QLabel* LabAnnounce; // read by screen readers only, never drawn
+    QPushButton* ButPhoneAlerts;
+    QPushButton* ButHistory;
+    QLabel* LabAlertError; // shown while a phone alert could not be sent
+    QLabel* LabAnnounce;   // read by screen readers only, never drawn
 
 public slots:
     // The main panel in place of the login panel, the grid with the
@@ -140,6 +144,10 @@ private:
     // Shows why the latest export failed; none: it did not.
     void showExportFailure(const QString& reason);
     void showAutoStart(bool on);
+    // Shows why the last phone alert was not sent; none: it was.
+    void showAlertFailure(const QString& why);
+    void openPhoneAlerts();
+    void openHistory();
     void showAutoStartState(const QString& text);
     void autoStartToggled(bool checked);
     void selectTimeZone(const QString& entry);
@@ -159,6 +167,8 @@ private:
     bool m_readAfterFirstFrame = false;
     std::function<void()> m_beforeMessage;
     std::optional<QDateTime> m_trayWaitSince; // logged in by the desktop's start
+    QPointer<QWidget> m_phoneAlertsDialog;
+    QPointer<QWidget> m_historyWindow;
 };
 
 // Places a control by twips, as the window's layout is given.

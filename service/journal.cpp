@@ -45,8 +45,7 @@ std::optional<QStringList> splitCsvLine(const QString& line)
 QString unguarded(const QString& field)
 {
     static const QString formulaStarts = QStringLiteral("=+-@\t\r");
-    if (field.size() > 1 && field.at(0) == QLatin1Char('\'') &&
-        formulaStarts.contains(field.at(1)))
+    if (field.size() > 1 && field.at(0) == QLatin1Char('\'') && formulaStarts.contains(field.at(1)))
         return field.mid(1);
     return field;
 }

@@ -16,9 +16,9 @@ namespace kelvo::service {
 
 // What the journal, Kelvo-History.csv in the start folder, says of one event.
 struct JournalEntry {
-    QDateTime utc;   // when it happened, in UTC
-    QString event;   // change, silent, answering, login_refused, export_failed, alert_failed
-    QString system;  // the system row ("Daily System"), for a change
+    QDateTime utc;  // when it happened, in UTC
+    QString event;  // change, silent, answering, login_refused, export_failed, alert_failed
+    QString system; // the system row ("Daily System"), for a change
     QString position;
     QString signalDate;
     QString signalTime;

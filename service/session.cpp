@@ -10,8 +10,10 @@ namespace kelvo::service {
 
 Session::Session(CorePlatform platform, const QUrl& serviceUrl, QObject* parent)
     : QObject(parent), m_platform(std::move(platform)), m_serviceUrl(serviceUrl),
-      m_alarm(m_platform.sound, m_platform.beep)
+      m_alarm(m_platform.sound, m_platform.beep), m_journal(m_platform.clock),
+      m_phone(m_platform.clock, m_platform.makeTransfer)
 {
+    connectReporting();
     m_loginTransfer = m_platform.makeTransfer();
     m_timeTransfer = m_platform.makeTransfer();
     m_signalsTransfer = m_platform.makeTransfer();
@@ -34,6 +36,8 @@ void Session::load()
 {
     m_settings.load(config::appPathFor(QDir::currentPath()));
     loadAutostart();
+    m_journal.setFolder(QDir::currentPath());
+    readPhoneAlerts();
     runUpdateCycle();
 }
 
@@ -270,6 +274,8 @@ void Session::updateSilence()
 void Session::tick()
 {
     const QDateTime now = m_platform.clock->now();
+    m_journal.flush(now);
+    m_phone.tick(now);
     if (m_keptLoginFailedAt && !isLoggedIn() && !m_loginTransfer->stillExecuting() &&
         keptlogin::elapsed(*m_keptLoginFailedAt, now, keptlogin::kRetrySeconds))
         sendKeptLogin();

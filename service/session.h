@@ -1,9 +1,11 @@
 #pragma once
 
 #include "alerts/alarm.h"
+#include "alerts/phonealerts.h"
 #include "config/settings.h"
 #include "platform/coreplatform.h"
 #include "schedule/schedulerules.h"
+#include "service/journal.h"
 #include "service/keptlogin.h"
 #include "service/signalgrid.h"
 
@@ -59,6 +61,17 @@ public:
 
     config::Settings& settings() { return m_settings; }
     alerts::Alarm& alarm() { return m_alarm; }
+    alerts::PhoneAlerts& phoneAlerts() { return m_phone; }
+    Journal& journal() { return m_journal; }
+
+    // Whether the start folder's phone alerts could be read from the
+    // password store at start (a folder without alerts never asks it).
+    bool phoneAlertsReadable() const { return m_phoneReadable; }
+    // Keeps the alerts in the password store and sends to them from then
+    // on; all four empty: forgets them.
+    void keepPhoneAlerts(const alerts::AlertTargets& targets);
+    // Where the start folders with phone alerts are listed (no secret).
+    static QString alertFolderListPath();
 
     bool isLoggedIn() const { return !m_password.isEmpty(); }
     const SignalRows& rows() const { return m_rows; }
@@ -117,6 +130,12 @@ signals:
     // An export file could not be written: each failed file and why.
     void exportFailed(const QString& reason);
 
+    // The start folder's phone alerts were read from the password store, or
+    // could not be.
+    void phoneAlertsRead(bool readable);
+    // What keeping the phone alerts did: kept or not, in a line.
+    void phoneAlertsKept(bool kept, const QString& text);
+
     // Auto Start is on or off now (its login kept and its entry written, or neither).
     void autoStartChanged(bool on);
     // What the last change of Auto Start did, in a line.
@@ -146,11 +165,18 @@ private:
     void sendKeptLogin();
     void keepLogin(std::function<void(bool kept)> done);
     void forgetLogin();
+    // The journal and the phone alerts follow what happens.
+    void connectReporting();
+    void readPhoneAlerts();
+    void setAlertFolderListed(bool listed);
 
     CorePlatform m_platform;
     QUrl m_serviceUrl;
     config::Settings m_settings;
     alerts::Alarm m_alarm;
+    Journal m_journal;
+    alerts::PhoneAlerts m_phone;
+    bool m_phoneReadable = true;
     std::unique_ptr<PeriodicTimer> m_timer;      // Timer: each second
     std::unique_ptr<PeriodicTimer> m_checkTimer; // Timer_Check: each ten seconds
     std::unique_ptr<HttpTransfer> m_loginTransfer;
