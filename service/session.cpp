@@ -114,7 +114,7 @@ bool Session::updateCycleWaiting() const
 
 bool Session::busy() const
 {
-    return updateCycleWaiting() || m_loginTransfer->stillExecuting();
+    return updateCycleWaiting() || m_loginTransfer->stillExecuting() || m_phone.busy();
 }
 
 std::optional<QDateTime> Session::nextCheckDue() const

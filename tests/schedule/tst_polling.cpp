@@ -3,11 +3,14 @@
 // changes of daylight saving, and through each kind of network or service
 // fault. Polling never stops, nobody is pestered, every check that reaches
 // the service brings its latest signals, and the export files keep their
-// last good line while the service is in trouble.
+// last good line while the service is in trouble. Each change, silence and
+// return reaches the phone services once, in order, and the journal, while
+// a phone service that is down holds nothing up.
 
 #include "testserver.h"
 #include "testsupport.h"
 
+#include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
@@ -80,6 +83,7 @@ void TestPolling::polling_data()
     fault("time never answered", Answer::Silent, right, 1);
     fault("error page as time", page, right);
     fault("error page as signals", right, page);
+    QTest::newRow("phone service down") << morning << 0 << right << right << 3;
 }
 
 void TestPolling::polling()
@@ -101,6 +105,20 @@ void TestPolling::polling()
     f.clock->current = start;
     f.signIn(3);
     service::Session& session = f.session();
+    // ntfy and Telegram, both on one server of their own.
+    test::TestServer phone;
+    QVERIFY(phone.start());
+    session.phoneAlerts().setTelegramApi(phone.url());
+    session.phoneAlerts().setTargets({phone.url().toString() + "/t", "", "1:ab", "42"});
+    const bool phoneDown = QByteArray(QTest::currentDataTag()).contains("phone");
+    if (phoneDown)
+        phone.stop();
+    QStringList told;
+    QObject::connect(&session, &service::Session::positionsChanged,
+                     [&](const auto& previous, const auto& current, bool first) {
+                         if (!first)
+                             told.append(alerts::changeLines(previous, current).join('\n'));
+                     });
     // Nothing the session does while polling is for a box that waits for a click.
     int boxes = 0;
     for (const auto failed : {&config::Settings::repaired, &config::Settings::saveFailed,
@@ -109,6 +127,13 @@ void TestPolling::polling()
     QObject::connect(&session, &service::Session::autoStartFailed, [&] { ++boxes; });
     QSignalSpy silenced(&session, &service::Session::silenceStarted);
     QSignalSpy answering(&session, &service::Session::answeringAgain);
+    QObject::connect(&session, &service::Session::silenceStarted, [&](const QDateTime& since) {
+        told.append(alerts::silenceMessage(since).text);
+    });
+    QObject::connect(&session, &service::Session::answeringAgain,
+                     [&](const QDateTime& since, qint64 s) {
+                         told.append(alerts::answeringMessage(since, since.addSecs(s)).text);
+                     });
     QVERIFY(f.runFor(30));
     const QByteArray goodDaily = f.exported(QStringLiteral("Kelvo-Daily.csv"));
     QVERIFY2(goodDaily.startsWith(dailyLine(0) + ','), goodDaily);
@@ -183,6 +208,26 @@ void TestPolling::polling()
     QCOMPARE(answering.size(), silenced.size());
     QVERIFY(answering.isEmpty() || answering.at(0).at(1).toLongLong() >= 5 * 60);
     QCOMPARE(boxes, 0);
+    // Each told once, in order, to each service, and written in the journal.
+    QStringList ntfy, telegram;
+    for (const auto& request : phone.requests()) {
+        if (request.target == "/t")
+            ntfy.append(QString::fromUtf8(request.body));
+        else
+            telegram.append(
+                QJsonDocument::fromJson(request.body)["text"].toString().section('\n', 1));
+    }
+    QCOMPARE(ntfy, phoneDown ? QStringList() : told);
+    QCOMPARE(telegram, ntfy);
+    QFile file(session.journal().path());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QMap<QString, int> events;
+    for (const auto& entry : service::parseJournal(file.readAll()))
+        ++events[entry.event];
+    QCOMPARE(events.value("silent"), silenced.size());
+    QCOMPARE(events.value("answering"), answering.size());
+    QCOMPARE(events.value("alert_failed") > 0, phoneDown);
+    QVERIFY(events.value("change") >= told.size() - silenced.size() - answering.size());
 }
 
 QTEST_MAIN(TestPolling)

@@ -1,16 +1,20 @@
 // The service's requests and replies, the export files made of them, and a
 // kept login with the entries that start the program with it.
 
+#include "filehold.h"
 #include "platform/autostart.h"
 #include "service/exportfile.h"
+#include "service/journal.h"
 #include "service/keptlogin.h"
 #include "service/protocol.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 using namespace kelvo;
 
@@ -29,6 +33,10 @@ private slots:
     void keptLogin();
     void autostartEntries_data();
     void autostartEntries();
+    void journalLines_data();
+    void journalLines();
+    void journalFile_data();
+    void journalFile();
 };
 
 void TestService::addresses_data()
@@ -194,6 +202,96 @@ void TestService::exportFiles()
     QCOMPARE(files[0].readAll(), daily.isEmpty() ? old : daily);
     QCOMPARE(files[1].readAll(), hourly.isEmpty() ? old : hourly);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+// A journal line as a spreadsheet must read it: quoted where needed, a
+// formula from the service made text, numbers as they are; read back whole.
+void TestService::journalLines_data()
+{
+    QTest::addColumn<QStringList>("fields"); // event, system, position ... detail
+    QTest::addColumn<QByteArray>("line");    // after the two times
+    const auto row = [](const char* name, const QStringList& fields, const char* line) {
+        QTest::newRow(name) << fields << QByteArray(line);
+    };
+    row("a change",
+        {"change", "Daily System", "Short", "2026-12-07", "17:00", "1.0801", "Long", ""},
+        "change,Daily System,Short,2026-12-07,17:00,1.0801,Long,");
+    row("a formula",
+        {"change", "Daily System", "=HYPERLINK(\"http://x\",\"y\")", "", "", "", "", ""},
+        "change,Daily System,\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",,,,,");
+    row("signs that begin formulas", {"change", "@SUM(A1)", "+cmd", "", "", "-x", "\tx", "\rx"},
+        "change,'@SUM(A1),'+cmd,,,'-x,'\tx,\"'\rx\"");
+    row("numbers stay", {"change", "Daily System", "Long", "", "", "-1.0801", "+2", ""},
+        "change,Daily System,Long,,,-1.0801,+2,");
+    row("a comma and a line break", {"export_failed", "", "", "", "", "", "", "C:\\x, full\ndisk"},
+        "export_failed,,,,,,,\"C:\\x, full\ndisk\"");
+}
+
+void TestService::journalLines()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QByteArray, line);
+    const QDateTime local(QDate(2026, 3, 2), QTime(9, 0), QTimeZone(3600));
+    const service::JournalEntry entry{local.toUTC(), fields[0], fields[1], fields[2], fields[3],
+                                      fields[4],     fields[5], fields[6], fields[7]};
+    const QByteArray written = service::journalLine(entry, local);
+    QCOMPARE(written, "2026-03-02T08:00:00Z,2026-03-02 09:00:00," + line + "\r\n");
+    QCOMPARE(service::parseJournal(service::journalHeader() + written),
+             QList<service::JournalEntry>{entry});
+}
+
+// The journal file: begun with its header, appended to and never rewritten,
+// its lines kept while it is held and written once it is free, and moved
+// aside past its size.
+void TestService::journalFile_data()
+{
+    QTest::addColumn<QByteArray>("before"); // "-": no file
+    QTest::addColumn<bool>("held");
+    const QByteArray old = service::journalHeader() + "2026-03-01T08:00:00Z,x,silent,,,,,,,\r\n";
+    QTest::newRow("a new file") << QByteArray("-") << false;
+    QTest::newRow("appended") << old << false;
+    QTest::newRow("held open, then free") << old << true;
+    QTest::newRow("past 10 MB") << old.leftJustified(service::kJournalRotateBytes, 'x') << false;
+}
+
+void TestService::journalFile()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(bool, held);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(service::kJournalFileName));
+    QVERIFY(before == "-" || (file.open(QIODevice::WriteOnly) && file.write(before)));
+    file.close();
+    auto clock = std::make_shared<test::FakeClock>();
+    service::Journal journal(clock);
+    journal.setFolder(dir.path());
+    auto hold = std::make_unique<test::FileHold>(file.fileName());
+    if (!held)
+        hold.reset();
+    QVERIFY(!hold || hold->held());
+    const QList<service::JournalEntry> entries{
+        {{}, "change", "Daily System", "Long", {}, {}, {}, {}, {}},
+        {{}, "silent", {}, {}, {}, {}, {}, {}, "14:05"}};
+    QByteArray lines;
+    for (service::JournalEntry entry : entries) {
+        journal.add(entry);
+        entry.utc = clock->current.toUTC();
+        lines += service::journalLine(entry, clock->current);
+        clock->current = clock->current.addSecs(1);
+    }
+    QCOMPARE(journal.waitingLines(), held ? 2 : 0);
+    hold.reset();
+    journal.flush(clock->current.addSecs(58));
+    QCOMPARE(journal.waitingLines(), held ? 2 : 0);
+    journal.flush(clock->current.addSecs(59));
+    QCOMPARE(journal.waitingLines(), 0);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const bool rotated = before.size() >= service::kJournalRotateBytes;
+    const QByteArray start = before == "-" || rotated ? service::journalHeader() : before;
+    QCOMPARE(file.readAll(), start + lines);
+    QFile old(dir.filePath(service::kJournalOldFileName));
+    QCOMPARE(old.open(QIODevice::ReadOnly) ? old.readAll() : QByteArray(),
+             rotated ? before : QByteArray());
 }
 
 // A secret from the password store is a login only when it is one whole.

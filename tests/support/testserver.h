@@ -6,6 +6,7 @@
 // of its own, so it keeps answering while the test thread waits.
 
 #include <QByteArray>
+#include <QList>
 #include <QUrl>
 #include <atomic>
 #include <httplib.h>
@@ -30,7 +31,8 @@ struct Answer {
     QByteArray body;
     int status = 200;
     int delayMs = 0;
-    QByteArray location; // a Location header, for a redirect
+    QByteArray location;   // a Location header, for a redirect
+    QByteArray retryAfter; // a Retry-After header
     Hang hang = None;
 };
 
@@ -68,9 +70,12 @@ public:
             m_last = {QByteArray::fromStdString(request.method),
                       QByteArray::fromStdString(request.target),
                       QByteArray::fromStdString(request.body), request.headers};
+            m_requests.append(m_last);
             lock.unlock();
             if (!answer.location.isEmpty())
                 response.set_header("Location", answer.location.toStdString());
+            if (!answer.retryAfter.isEmpty())
+                response.set_header("Retry-After", answer.retryAfter.toStdString());
             std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
             response.status = answer.status;
             const std::string body = answer.body.toStdString();
@@ -125,6 +130,7 @@ public:
     int timeRequests() const { return std::lock_guard(m_mutex), m_timeRequests; }
     int signalRequests() const { return std::lock_guard(m_mutex), m_signalRequests; }
     Request last() const { return std::lock_guard(m_mutex), m_last; }
+    QList<Request> requests() const { return std::lock_guard(m_mutex), m_requests; }
 
 private:
     // Answers what no HTTP server sends by itself, on the request's own
@@ -160,6 +166,7 @@ private:
     quint16 m_port = 0;
     bool m_tls = false;
     Request m_last;
+    QList<Request> m_requests;
     mutable std::mutex m_mutex;
     Answer m_time;
     Answer m_signals;
