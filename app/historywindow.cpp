@@ -26,8 +26,10 @@ using service::JournalEntry;
 
 QDateTime changeTime(const JournalEntry& entry)
 {
-    const QDateTime signal(QDate::fromString(entry.signalDate, QStringLiteral("yyyy-MM-dd")),
-                           QTime::fromString(entry.signalTime, QStringLiteral("HH:mm")), Qt::UTC);
+    // (Qt::ISODate reads yyyy-MM-dd and HH:mm without building a parser for
+    // the format: a strip over ten thousand changes is drawn at once.)
+    const QDateTime signal(QDate::fromString(entry.signalDate, Qt::ISODate),
+                           QTime::fromString(entry.signalTime, Qt::ISODate), Qt::UTC);
     return signal.isValid() ? signal : entry.utc;
 }
 
@@ -181,8 +183,9 @@ protected:
         const int row = help->pos().y() / rowPitch();
         const QRect bar = barRect(row);
         if (row < m_rows.size() && bar.contains(help->pos())) {
-            const QDateTime at = timeAt(help->pos().x());
-            for (const PositionSpan& span : spans(row))
+            const Scale scale = this->scale();
+            const QDateTime at = scale.at(help->pos().x());
+            for (const PositionSpan& span : spans(row, scale))
                 if (span.from <= at && at < span.to) {
                     QToolTip::showText(help->globalPos(), changeText(m_entries.at(span.change)),
                                        this, bar);
@@ -212,15 +215,16 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
+        const Scale scale = this->scale();
         for (int row = 0; row < m_rows.size(); ++row) {
             const QRect bar = barRect(row);
             p.setPen(palette().color(QPalette::WindowText));
             p.drawText(QRect(4, bar.top(), bar.left() - 8, bar.height()),
                        Qt::AlignLeft | Qt::AlignVCenter, m_rows.at(row));
             p.fillRect(bar, palette().base());
-            for (const PositionSpan& span : spans(row))
-                p.fillRect(QRect(QPoint(xAt(span.from), bar.top()),
-                                 QPoint(xAt(span.to) - 1, bar.bottom())),
+            for (const PositionSpan& span : spans(row, scale))
+                p.fillRect(QRect(QPoint(scale.x(span.from), bar.top()),
+                                 QPoint(scale.x(span.to) - 1, bar.bottom())),
                            positionColour(span.position));
             p.setPen(palette().color(QPalette::Mid));
             p.drawRect(bar.adjusted(0, 0, -1, -1));
@@ -228,10 +232,10 @@ protected:
         if (m_focused >= 0 && hasFocus()) {
             const JournalEntry& entry = m_entries.at(m_focused);
             const QRect bar = barRect(int(m_rows.indexOf(entry.system)));
-            p.fillRect(QRect(xAt(changeTime(entry)) - 1, bar.top() - 2, 3, bar.height() + 4),
+            p.fillRect(QRect(scale.x(changeTime(entry)) - 1, bar.top() - 2, 3, bar.height() + 4),
                        palette().color(QPalette::Highlight));
         }
-        int x = barRect(0).left();
+        int x = scale.left;
         const int y = int(m_rows.size()) * rowPitch() + 4;
         const int box = fontMetrics().height() - 4;
         for (const char* word : {"Long", "Short", "Flat"}) {
@@ -261,36 +265,41 @@ private:
         const int left = titles + 16;
         return {left, row * rowPitch() + 2, std::max(1, width() - left - 4), rowPitch() - 4};
     }
-    QDateTime windowEnd() const { return m_clock->now().toUTC(); }
-    QList<PositionSpan> spans(int row) const
+    // Where the bars lie and the 30 days up to now that they span.
+    struct Scale {
+        QDateTime from;
+        QDateTime to;
+        int left;
+        int width;
+        int x(const QDateTime& at) const
+        {
+            return left + int(double(from.msecsTo(at)) * width / from.msecsTo(to));
+        }
+        QDateTime at(int x) const
+        {
+            return from.addMSecs(qint64(double(x - left) * from.msecsTo(to) / width));
+        }
+    };
+    Scale scale() const
     {
-        const QDateTime to = windowEnd();
-        return positionSpans(m_entries, m_rows.at(row), to.addDays(-30), to);
-    }
-    int xAt(const QDateTime& at) const
-    {
+        const QDateTime to = m_clock->now().toUTC();
         const QRect bar = barRect(0);
-        const QDateTime to = windowEnd();
-        const qint64 span = to.addDays(-30).msecsTo(to);
-        return bar.left() + int(double(to.addDays(-30).msecsTo(at)) * bar.width() / span);
+        return {to.addDays(-30), to, bar.left(), bar.width()};
     }
-    QDateTime timeAt(int x) const
+    QList<PositionSpan> spans(int row, const Scale& scale) const
     {
-        const QRect bar = barRect(0);
-        const QDateTime to = windowEnd();
-        const qint64 span = to.addDays(-30).msecsTo(to);
-        return to.addDays(-30).addMSecs(qint64(double(x - bar.left()) * span / bar.width()));
+        return positionSpans(m_entries, m_rows.at(row), scale.from, scale.to);
     }
     // The changes of the rows within the window, in time order.
     QList<qsizetype> focusable() const
     {
-        const QDateTime to = windowEnd();
+        const Scale scale = this->scale();
         QList<qsizetype> changes;
         for (qsizetype i = 0; i < m_entries.size(); ++i) {
             const JournalEntry& entry = m_entries.at(i);
             const QDateTime at = changeTime(entry);
             if (entry.event == QLatin1String("change") && m_rows.contains(entry.system) &&
-                at >= to.addDays(-30) && at <= to)
+                at >= scale.from && at <= scale.to)
                 changes.append(i);
         }
         std::stable_sort(changes.begin(), changes.end(), [this](qsizetype a, qsizetype b) {
@@ -361,7 +370,7 @@ HistoryWindow::HistoryWindow(service::Journal& journal, const QStringList& syste
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     table->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {130, 90, 110, 65, 65, 110, 80};
+    const int widths[] = {150, 80, 115, 65, 65, 125, 80};
     for (int column = 0; column < int(std::size(widths)); ++column)
         table->setColumnWidth(column, widths[column]);
 
