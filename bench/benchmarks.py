@@ -809,7 +809,7 @@ def write_report(path, options, rows, poll_steps, load, libcurl):
               "the start of the first curl process to the end of the second.",
               ""]
     # Sections other tools or people write, kept in this order (Windows' last).
-    for heading in ("## The HTTP client", "## Windows"):
+    for heading in ("## The HTTP client", "## The History window", "## Windows"):
         kept = kept_section(path, heading)
         if kept:
             lines += kept + [""]

@@ -168,6 +168,15 @@ session-folder#app/main.cpp#s/QStringLiteral\(\"--autostart\"\), QDir::currentPa
 message-answers#app/main.cpp#s/    form\.setBeforeMessage\(listen\);\n//#a second start is answered while a message box waits at start
 desktop-quiet#app/main.cpp#s/        if \(start\.byDesktop\)\n            return 0;\n//#a start by the desktop that finds the program running ends quietly
 unreachable-box#app/main.cpp#s/box->show\(nullptr, title, text\);\n(\s*)return 1;/return 1;/#a start that cannot reach the running program says so
+history-previous#app/historywindow.cpp#s/firstTime, entries\.at\(first\)\.previousPosition, first\)/firstTime, QString(), first)/#a change's previous position fills the strip back to the journal's start
+history-known#app/historywindow.cpp#s/add\(entries\.first\(\)\.utc, firstTime/add(from, firstTime/#before the journal's first entry a row's position is unknown
+history-signal#app/historywindow.cpp#s/return signal\.isValid\(\) \? signal : entry\.utc;/return false ? signal : entry.utc;/#a change is placed at its signal's date and time
+history-clip#app/historywindow.cpp#s/std::max\(start, from\)/start/#a position held from before the window starts at the window's start
+history-order#app/historywindow.cpp#s/m_entries\.at\(m_entries\.size\(\) - 1 - index\.row\(\)\)/m_entries.at(index.row())/#the history lists the newest first
+history-filter#app/historywindow.cpp#s/"\^\(\?:%1\)\?\$"/"^(?:%1)\$"/#a row's filter keeps the events of no row
+history-follow#app/historywindow.cpp#s/        model->add\(entry\);\n//#an entry journalled after opening comes in at the top
+history-waiting#app/historywindow.cpp#s/    entries \+= journal\.waitingEntries\(\);\n//#entries still waiting to be written are shown
+history-keys#app/historywindow.cpp#s/Qt::Key_Right \? 1/Qt::Key_Right ? -1/#Right steps to the next change in time, Left to the one before
 EOF
 )
 
