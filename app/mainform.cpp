@@ -2,6 +2,7 @@
 
 #include "alerts/alarmpacing.h"
 #include "app/controls.h"
+#include "app/historywindow.h"
 #include "app/phonealertsdialog.h"
 #include "config/configfile.h"
 #include "platform/fontsetup.h"
@@ -590,7 +591,21 @@ void MainForm::openPhoneAlerts()
     m_phoneAlertsDialog->activateWindow();
 }
 
-void MainForm::openHistory() {}
+void MainForm::openHistory()
+{
+    if (!m_historyWindow) {
+        QStringList rows;
+        for (const service::SignalRow& row : m_session.rows())
+            rows.append(row.title);
+        auto* window = new HistoryWindow(m_session.journal(), rows, m_platform.core.clock, this);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setWindowFlag(Qt::Window);
+        m_historyWindow = window;
+    }
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
+}
 
 void MainForm::showAutoStart(bool on)
 {

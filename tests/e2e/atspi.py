@@ -3,7 +3,7 @@
 only through the accessibility bus (AT-SPI), finding controls by role and
 name.
 
-    atspi.py x11|wayland <client> <demo-service> <port> <artifacts> [scale]
+    atspi.py x11|wayland <client> <demo-service> <port> <artifacts> [scale] [phone-port]
 
 Starts its own display (Xvfb at the given scale, or weston's headless back
 end), session and accessibility buses, the demo service and the client in an
@@ -11,10 +11,15 @@ empty folder. Checks the first start, the window's size, every control's
 name, the alert of a refused login, the grid against the service and the
 export files, the positions' notification, a quiet clock, Manual Update, and
 "Auto Start" toggled by the accessibility action: the login kept in
-gnome-keyring and the autostart entry written. The controls and their names
-come from the window's own table (controls.py).
+gnome-keyring and the autostart entry written; phone alerts set in their
+dialog, one message to each service per change, the History window's table,
+nothing sent again by a second start, and no secret in any file. The controls
+and their names come from the window's own table (controls.py).
 """
 import atexit
+import http.server
+import json
+import threading
 import os
 import shutil
 import subprocess
@@ -26,6 +31,7 @@ import urllib.request
 
 mode, client, demo, port, artifacts = sys.argv[1:6]
 scale = int(sys.argv[6]) if len(sys.argv) > 6 else 1
+phone_port = int(sys.argv[7]) if len(sys.argv) > 7 else int(port) + 2
 os.makedirs(artifacts, exist_ok=True)
 work = tempfile.mkdtemp()
 home, run = os.path.join(work, "home"), os.path.join(work, "run")
@@ -137,9 +143,11 @@ try:
           stdout=open(os.path.join(run, "demo.log"), "w"), stderr=subprocess.STDOUT)
     if not wait_for(10, lambda: "listening on" in open(os.path.join(run, "demo.log")).read()):
         fail("the demo service did not start")
-    start([client], cwd=run, env=dict(env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                                      QT_SCALE_FACTOR=str(scale)),
-          stdout=open(os.path.join(run, "client.log"), "w"), stderr=subprocess.STDOUT)
+    os.makedirs(os.path.join(work, "tmp"))
+    client_env = dict(env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_SCALE_FACTOR=str(scale),
+                      TMPDIR=os.path.join(work, "tmp"))
+    proc = start([client], cwd=run, env=client_env,
+                 stdout=open(os.path.join(run, "client.log"), "w"), stderr=subprocess.STDOUT)
 
     events = []
     def heard(event):
@@ -294,8 +302,79 @@ try:
     if not wait_for(15, lambda: kept() and os.path.isdir(autostart) and len(os.listdir(autostart)) == 1
                     and box.getState().contains(pyatspi.STATE_CHECKED)):
         fail("'Auto Start' toggled kept no login, wrote no entry or shows unchecked")
-    print(f"atspi ({mode}): names, alert, login, grid, files, notification, Manual Update "
-          "and Auto Start checked")
+    # Phone alerts to ntfy and Telegram, both the test's own server, which
+    # records each message.
+    posts = []
+
+    class Phone(http.server.BaseHTTPRequestHandler):
+        def do_POST(self):
+            posts.append((self.path, self.rfile.read(int(self.headers["Content-Length"])).decode()))
+            self.send_response(200)
+            self.end_headers()
+            self.wfile.write(b'{"ok":true}')
+
+        def log_message(self, *args):
+            pass
+    phone = http.server.ThreadingHTTPServer(("127.0.0.1", phone_port), Phone)
+    threading.Thread(target=phone.serve_forever, daemon=True).start()
+    secrets = {"ntfy topic URL": f"http://127.0.0.1:{phone_port}/e2e-topic-5c1e7",
+               "ntfy access token": "tk_e2e5c1e7", "Telegram bot token": "5013:e2eBotSecret",
+               "Telegram chat ID": "5013772218"}
+    press(find(window, "push button", "Phone Alerts"))
+    dialog = []
+    if not wait_for(15, lambda: dialog.append(find(program(), "dialog", "Kelvo-Rozevid - Phone Alerts")) or dialog[-1]):
+        fail("no Phone Alerts dialog")
+    for name, value in secrets.items():
+        field = pyatspi.findDescendant(dialog[-1], lambda a: a.name == name and "text" in a.getRoleName())
+        field.queryEditableText().setTextContents(value)
+    press(find(dialog[-1], "push button", "Save"))
+    if not wait_for(15, lambda: subprocess.run(
+            ["secret-tool", "lookup", "server", "Kelvo-Rozevid", "user", run + " (phone alerts)"],
+            capture_output=True, text=True).stdout == "\n".join(secrets.values())):
+        fail("the phone alerts are not kept in the password store")
+    changes = lambda: [e for e in events if e[1] == "notification" and e[0].endswith("showing") and e[3]]
+    before = len(changes())
+    for _ in range(10):
+        moved_from = ask("a=1")
+        wait_for(30, lambda: ask("a=1") != moved_from)
+        press(find(window, "push button", "Manual Update"))
+        if wait_for(10, lambda: len(changes()) > before):
+            break
+    check_level("after the change")
+    pump(2)
+    ntfy = [body for path, body in posts if path == "/e2e-topic-5c1e7"]
+    told = [json.loads(body)["text"] for path, body in posts if path == "/bot5013:e2eBotSecret/sendMessage"]
+    rows = dict(zip(titles, grid_rows()))
+    if not ntfy or len(ntfy) != len(changes()) - before or told != ["Kelvo-Rozevid: Positions changed\n" + b for b in ntfy]:
+        fail(f"{len(changes()) - before} changes, but ntfy was told {ntfy} and Telegram {told}")
+    for line in ntfy[-1].splitlines():  # "Daily System: Long -> Short at 1.0801 (2026-12-07 17:00)"
+        title, rest = line.split(": ")
+        was, _, now, _, price, date, time_ = rest.replace("(", "").replace(")", "").split(" ")
+        if rows[title] != [now, date, time_, price]:
+            fail(f"told '{line}', but the grid shows {rows[title]}")
+    press(find(window, "push button", "History"))
+    history = []
+    if not wait_for(15, lambda: history.append(find(program(), "table", "History")) or history[-1]):
+        fail("no History window with its table")
+    cells = history[-1].queryTable()
+    if cells.nRows < len(ntfy) or cells.getAccessibleAt(0, 1).name != "change":
+        fail(f"the History table has {cells.nRows} rows, its newest {cells.getAccessibleAt(0, 1).name}")
+    # A second start tells nothing again; and no secret is in any file.
+    proc.terminate()
+    proc.wait(10)
+    start([client], cwd=run, env=client_env, stdout=open(os.path.join(run, "client-2.log"), "w"),
+          stderr=subprocess.STDOUT)
+    if not wait_for(30, lambda: program() and find(program(), "table", "Signals")):
+        fail("the second start did not log in with the kept login")
+    pump(5)
+    if len(posts) != 2 * len(ntfy):
+        fail(f"the second start sent {posts[2 * len(ntfy):]}")
+    for folder in (home, run, os.path.join(work, "tmp")):
+        for path in subprocess.run(["grep", "-rlaF", *(f"-e{v}" for v in list(secrets.values())[1:]), "-e",
+                                    "e2e-topic-5c1e7", folder], capture_output=True, text=True).stdout.split():
+            fail(f"{path} holds a phone alert secret")
+    print(f"atspi ({mode}): names, alert, login, grid, files, notification, Manual Update, "
+          "Auto Start, phone alerts, History and secrets checked")
 finally:
     if mode == "x11" and "DISPLAY" in env:
         subprocess.run(["import", "-window", "root", os.path.join(artifacts, "atspi-last.png")],
