@@ -196,6 +196,7 @@ windows_tests() {
   if KELVO_QT_WINDOWS="$qt_windows" KELVO_WINDOWS_BUILD="$build/windows" \
     KELVO_QTKEYCHAIN_SOURCE="$root/../shared/qtkeychain/qtkeychain-0.13.2.tar.gz" "$src/scripts/build-windows.sh" \
     -DKELVO_SERVICE_URL="http://127.0.0.1:$((faults_port + 1))" \
+    -DKELVO_TELEGRAM_API_URL="http://127.0.0.1:$((faults_port + 3))" \
     -DKELVO_DEMO_SERVICE="$build/demo/kelvo-demo-service" >>"$log" 2>&1; then
     ctest --test-dir "$build/windows" --output-on-failure ${tests:+-R "$tests"} 2>&1 || true
   else

@@ -45,6 +45,7 @@ windows_tests() {
   port=$(sed -n 's/^KELVO_E2E_PORT:[A-Z]*=//p' "$root/build-tests/CMakeCache.txt")
   KELVO_WINDOWS_BUILD="$root/build-windows-tests" "$root/scripts/build-windows.sh" \
     -DKELVO_SERVICE_URL="http://127.0.0.1:$((port + 1))" \
+    -DKELVO_TELEGRAM_API_URL="http://127.0.0.1:$((port + 3))" \
     -DKELVO_DEMO_SERVICE="$root/build-tests/demo/kelvo-demo-service" &&
     ctest --test-dir "$root/build-windows-tests" --output-on-failure
 }

@@ -506,6 +506,24 @@ if [ "$kind" = wine ]; then
   ! wine reg query "$creds" /s 2>/dev/null | grep -qF "Kelvo-Rozevid:" || fail "the credential stayed"
   xdotool mousemove --window "$win" 104 176 click 1 # checked again, for the uninstall below
   wait_for 10 eval 'wine reg query "$creds" /s 2>/dev/null | grep -qF "Kelvo-Rozevid:"' || fail "no credential again"
+  # Phone alerts set in their dialog: a test message to the tests' server standing in for ntfy
+  # and Telegram (the port after the demo's but one), and the four kept in the Credential Manager.
+  /usr/bin/python3 -c 'import http.server as h, sys
+class P(h.BaseHTTPRequestHandler):
+    def do_POST(s):
+        open(sys.argv[2], "ab").write(s.path.encode() + s.rfile.read(int(s.headers["Content-Length"])) + b"\n")
+        s.send_response(200), s.end_headers()
+h.HTTPServer(("127.0.0.1", int(sys.argv[1])), P).serve_forever()' $((port + 2)) "$work/posts" &
+  started $!
+  xdotool mousemove --window "$win" 48 16 click 1
+  timeout 10 xdotool search --sync --onlyvisible --name "Kelvo-Rozevid - Phone Alerts" >/dev/null || fail "no Phone Alerts dialog"
+  sleep 0.5
+  xdotool type --delay 20 "http://127.0.0.1:$((port + 2))/wine-topic" && xdotool key Tab Tab && xdotool type --delay 20 1:winebot &&
+    xdotool key Tab && xdotool type --delay 20 42 && xdotool key Tab space
+  wait_for 10 eval '[ "$(grep -c "test message" "$work/posts")" = 2 ] && grep -q "^/wine-topic" "$work/posts" && grep -q "^/bot1:winebot/sendMessage{\"chat_id\":42" "$work/posts"' ||
+    fail "no test message to both: $(cat "$work/posts")"
+  xdotool key Tab space
+  wait_for 10 eval 'wine reg query "$creds" /s | grep -qF "Kelvo-Rozevid:$profile (phone alerts)"' || fail "the phone alerts were not kept"
   xdotool mousemove --window "$win" 540 168 click 1
   timeout 20 wineserver -w || fail "Exit did not end the program"
   start_menu() { # a start from the Start menu; sets win
