@@ -177,6 +177,28 @@ history-filter#app/historywindow.cpp#s/"\^\(\?:%1\)\?\$"/"^(?:%1)\$"/#a row's fi
 history-follow#app/historywindow.cpp#s/        model->add\(entry\);\n//#an entry journalled after opening comes in at the top
 history-waiting#app/historywindow.cpp#s/    entries \+= journal\.waitingEntries\(\);\n//#entries still waiting to be written are shown
 history-keys#app/historywindow.cpp#s/Qt::Key_Right \? 1/Qt::Key_Right ? -1/#Right steps to the next change in time, Left to the one before
+phone-schedule#alerts/phonealerts.cpp#s/kDelays\[\] = \{30, 120, 600\};/kDelays[] = {30, 120, 300};/#a failed phone alert is tried again after 30 s, 2 min and 10 min
+phone-retry-after#alerts/phonealerts.cpp#s/reply\.headers\.value\("Retry-After"\)/reply.headers.value("X-Retry")/#a 429 waits as long as Retry-After says
+phone-4xx#alerts/phonealerts.cpp#s/reply\.status < 500\)\n\s*return std::nullopt;/reply.status < 400)\n        return std::nullopt;/#a phone alert refused with a 4xx is given up at once
+phone-queue#alerts/phonealerts.h#s/kMaxWaiting = 50;/kMaxWaiting = 60;/#at most 50 phone alerts wait per service
+phone-once#alerts/phonealerts.cpp#s/if \(!reply\.failed\(\)\) \{\n\s*channel\.waiting\.pop_front\(\);/if (!reply.failed()) {/#a phone alert a service took is never sent again
+phone-chat#alerts/phonealerts.cpp#s/\^-\?\[0-9\]\{1,20\}\$/^.+\$/#a Telegram chat ID is a number
+phone-bot-token#alerts/phonealerts.cpp#s/\[A-Za-z0-9_-\]\+\$"\)/.+\$")/#a Telegram bot token cannot leave its place in the path
+phone-token-header#alerts/phonealerts.cpp#s/if \(!isHeaderSafe\(targets\.ntfyToken\)\)/if (false)/#an ntfy token with a line break is refused
+phone-http-note#alerts/phonealerts.cpp#s/else if \(scheme == QLatin1String\("http"\)\)/else if (false)/#a plain http ntfy address is noted as unencrypted
+phone-scheme#alerts/phonealerts.cpp#s/\(scheme != QLatin1String\("http"\) && scheme != QLatin1String\("https"\)\)/false/#an ntfy address must be http or https
+phone-priority#alerts/phonealerts.cpp#s/message\.urgent \? "high" : "default"/"default"/#a change rings at ntfy's high priority
+phone-chat-number#alerts/phonealerts.cpp#s/targets\.telegramChat\.toLongLong\(\)/targets.telegramChat/#Telegram's chat_id goes as a number
+phone-first#service/reporting.cpp#s/if \(first\)\n(\s*)return;/if (false)\n$1return;/#the first reply of a start is told to no phone
+phone-silence#service/reporting.cpp#s/(silenceMessage\(since\);\n.*?\n)\s*m_phone\.send\(message\);/$1/s#the service going silent is told to the phone
+journal-quote#service/journal.cpp#s/if \(field\.contains\(QLatin1Char\(','\)\) \|\|/if (/#a journal field with a comma is quoted
+journal-formula#service/journal.cpp#s/formulaStarts\.contains\(field\.at\(0\)\) && !isNumber\(field\)/false/#a journal field that begins as a formula is made text
+journal-number#service/journal.cpp#s/&& !isNumber\(field\)\)/)/#numbers in the journal are left as they are
+journal-kept#service/journal.cpp#s/(emit writeFailed\(QStringLiteral\("%1: %2"\)[^\n]*\n)(\s*)return false;/$1$2m_waiting.clear();\n$2return false;/#journal lines that cannot be written wait in memory
+journal-minute#service/journal.cpp#s/m_lastTry\.secsTo\(now\) >= 60/m_lastTry.secsTo(now) >= 600/#waiting journal lines are written within a minute
+journal-rotate#service/journal.cpp#s/size \+ lines\.size\(\) > kJournalRotateBytes/size > kJournalRotateBytes/#the journal is moved aside before it passes 10 MB
+journal-append#platform/qt/filesave.cpp#s/QIODevice::WriteOnly \| QIODevice::Append/QIODevice::WriteOnly/#the journal is appended to, never rewritten
+journal-header#service/journal.cpp#s/const bool fresh = !FileExists\(file\) \|\| QFileInfo\(file\)\.size\(\) == 0;/const bool fresh = true;/#the journal's header line comes once, first
 EOF
 )
 

@@ -22,15 +22,7 @@ const QString kDaily = QStringLiteral("Daily System");
 JournalEntry entry(int hours, const char* event, const QString& system = {}, const char* to = "",
                    const char* from = "", const char* signalDate = "")
 {
-    return {kEnd.addSecs(-3600 * hours),
-            QLatin1String(event),
-            system,
-            QLatin1String(to),
-            QLatin1String(signalDate),
-            QStringLiteral("00:00"),
-            {},
-            QLatin1String(from),
-            {}};
+    return {kEnd.addSecs(-3600 * hours), event, system, to, signalDate, "00:00", {}, from, {}};
 }
 
 // A column of the table, top to bottom.

@@ -6,6 +6,7 @@
 // window. Then "Auto Start", and the starts that log in with the kept login,
 // each in a window of its own.
 
+#include "app/phonealertsdialog.h"
 #include "config/configfile.h"
 #include "platform/filesave.h"
 #include "platform/instanceguard.h"
@@ -262,11 +263,22 @@ void TestMainForm::autoStart()
     QVERIFY(!form.CheckAutoStart->isChecked() && f.autostart->entries.isEmpty());
     QCOMPARE(f.messageBox->shown,
              QStringList("Kelvo-Rozevid - Auto Start|" + service::Session::noPasswordStoreText()));
+    // Nor can phone alerts be kept; kept, one that is not taken shows under its button.
+    form.ButPhoneAlerts->click();
+    auto* alerts = form.findChild<PhoneAlertsDialog*>();
+    alerts->ntfyUrl->setText("http://127.0.0.1:9/t");
+    alerts->save->click();
+    QVERIFY(alerts->isVisible() && alerts->note->text().startsWith("No password store"));
     f.store->available = true;
+    alerts->save->click();
+    QVERIFY(!alerts->isVisible() &&
+            f.store->kept.value(account + " (phone alerts)").startsWith("http"));
+    form.session().phoneAlerts().send({});
+    QVERIFY(f.waitUntilIdle() && !form.LabAlertError->isHidden());
     form.CheckAutoStart->toggle(); // as an assistive technology's action does
     QVERIFY(form.CheckAutoStart->isChecked() && form.focusWidget() == form.CheckAutoStart);
     QVERIFY(form.LabAutoStart->isVisible() && form.LabAutoStart->text().contains("kept"));
-    QCOMPARE(f.store->kept, (QMap<QString, QString>{{account, "ann\nc$cba\n3"}}));
+    QCOMPARE(f.store->kept.value(account), "ann\nc$cba\n3");
     f.autostart->entries[account] = QStringLiteral("/moved/kelvo-rozevid");
     form.load();
     QCOMPARE(f.autostart->entries,
@@ -279,7 +291,7 @@ void TestMainForm::autoStart()
             f.messageBox->shown.last().contains(account));
     f.store->available = true;
     QTest::mouseClick(form.CheckAutoStart, Qt::LeftButton);
-    QVERIFY(f.store->kept.isEmpty() && f.autostart->entries.isEmpty());
+    QVERIFY(f.store->kept.size() == 1 && f.autostart->entries.isEmpty());
     QVERIFY(!form.CheckAutoStart->isChecked() && form.LabAutoStart->text().contains("removed"));
 }
 

@@ -313,8 +313,7 @@ try:
             self.end_headers()
             self.wfile.write(b'{"ok":true}')
 
-        def log_message(self, *args):
-            pass
+        log_message = lambda *args: None
     phone = http.server.ThreadingHTTPServer(("127.0.0.1", phone_port), Phone)
     threading.Thread(target=phone.serve_forever, daemon=True).start()
     secrets = {"ntfy topic URL": f"http://127.0.0.1:{phone_port}/e2e-topic-5c1e7",
@@ -327,6 +326,9 @@ try:
     for name, value in secrets.items():
         field = pyatspi.findDescendant(dialog[-1], lambda a: a.name == name and "text" in a.getRoleName())
         field.queryEditableText().setTextContents(value)
+    shot = lambda title, name: mode == "x11" and (pump(0.5) or subprocess.run(
+        ["import", "-window", title, os.path.join(artifacts, name)], stderr=subprocess.DEVNULL))
+    shot(dialog[-1].name, "phone-alerts.png")
     press(find(dialog[-1], "push button", "Save"))
     if not wait_for(15, lambda: subprocess.run(
             ["secret-tool", "lookup", "server", "Kelvo-Rozevid", "user", run + " (phone alerts)"],
@@ -357,6 +359,7 @@ try:
     if not wait_for(15, lambda: history.append(find(program(), "table", "History")) or history[-1]):
         fail("no History window with its table")
     cells = history[-1].queryTable()
+    shot("Kelvo-Rozevid - History", "history.png")
     if cells.nRows < len(ntfy) or cells.getAccessibleAt(0, 1).name != "change":
         fail(f"the History table has {cells.nRows} rows, its newest {cells.getAccessibleAt(0, 1).name}")
     # A second start tells nothing again; and no secret is in any file.

@@ -265,10 +265,8 @@ void TestService::journalFile()
     auto clock = std::make_shared<test::FakeClock>();
     service::Journal journal(clock);
     journal.setFolder(dir.path());
-    auto hold = std::make_unique<test::FileHold>(file.fileName());
-    if (!held)
-        hold.reset();
-    QVERIFY(!hold || hold->held());
+    auto hold = held ? test::holdFile(file.fileName()) : nullptr;
+    QVERIFY(hold || !held);
     const QList<service::JournalEntry> entries{
         {{}, "change", "Daily System", "Long", {}, {}, {}, {}, {}},
         {{}, "silent", {}, {}, {}, {}, {}, {}, "14:05"}};

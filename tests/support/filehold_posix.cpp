@@ -3,18 +3,14 @@
 #include <QDir>
 #include <QFile>
 
-namespace kelvo::test {
-
-FileHold::FileHold(const QString& path) : m_path(path)
+std::shared_ptr<void> kelvo::test::holdFile(const QString& path)
 {
-    QFile::rename(path, path + QStringLiteral(".held"));
-    m_held = QDir().mkdir(path);
+    QFile::rename(path, path + ".held");
+    if (!QDir().mkdir(path))
+        return nullptr;
+    return std::shared_ptr<void>(new QString(path), [](QString* held) {
+        QDir().rmdir(*held);
+        QFile::rename(*held + ".held", *held);
+        delete held;
+    });
 }
-
-FileHold::~FileHold()
-{
-    QDir().rmdir(m_path);
-    QFile::rename(m_path + QStringLiteral(".held"), m_path);
-}
-
-} // namespace kelvo::test
