@@ -118,6 +118,7 @@ struct Fixture {
     explicit Fixture(TransferLimits limits) : transfers(curlTransfers(limits))
     {
         QDir::setCurrent(folder.path());
+        qputenv("XDG_CONFIG_HOME", folder.path().toUtf8()); // the list of folders with alerts
     }
     virtual ~Fixture() { QDir::setCurrent(QDir::tempPath()); }
     virtual service::Session& session() = 0;
