@@ -223,8 +223,8 @@ void TestService::journalLines_data()
         "change,'@SUM(A1),'+cmd,,,'-x,'\tx,\"'\rx\"");
     row("numbers stay", {"change", "Daily System", "Long", "", "", "-1.0801", "+2", ""},
         "change,Daily System,Long,,,-1.0801,+2,");
-    row("a comma and a line break", {"export_failed", "", "", "", "", "", "", "C:\\x, full\ndisk"},
-        "export_failed,,,,,,,\"C:\\x, full\ndisk\"");
+    row("a comma, a line break", {"export_failed", "a\nb", "", "", "", "", "", "C:\\x, full"},
+        "export_failed,\"a\nb\",,,,,,\"C:\\x, full\"");
 }
 
 void TestService::journalLines()
