@@ -30,7 +30,10 @@ QDateTime changeTime(const JournalEntry& entry)
     // the format: a strip over ten thousand changes is drawn at once.)
     const QDateTime signal(QDate::fromString(entry.signalDate, Qt::ISODate),
                            QTime::fromString(entry.signalTime, Qt::ISODate), Qt::UTC);
-    return signal.isValid() ? signal : entry.utc;
+    // A signal time after the change was noted (a service whose clock runs
+    // ahead) would lie in the future, off the strip: then it is placed when
+    // it was noted.
+    return signal.isValid() && signal <= entry.utc ? signal : entry.utc;
 }
 
 QString changeText(const JournalEntry& entry)

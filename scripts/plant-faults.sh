@@ -170,13 +170,14 @@ desktop-quiet#app/main.cpp#s/        if \(start\.byDesktop\)\n            return
 unreachable-box#app/main.cpp#s/box->show\(nullptr, title, text\);\n(\s*)return 1;/return 1;/#a start that cannot reach the running program says so
 history-previous#app/historywindow.cpp#s/firstTime, entries\.at\(first\)\.previousPosition, first\)/firstTime, QString(), first)/#a change's previous position fills the strip back to the journal's start
 history-known#app/historywindow.cpp#s/add\(entries\.first\(\)\.utc, firstTime/add(from, firstTime/#before the journal's first entry a row's position is unknown
-history-signal#app/historywindow.cpp#s/return signal\.isValid\(\) \? signal : entry\.utc;/return false ? signal : entry.utc;/#a change is placed at its signal's date and time
+history-signal#app/historywindow.cpp#s/return signal\.isValid\(\) && signal <= entry\.utc \? signal/return false ? signal/#a change is placed at its signal's date and time
 history-clip#app/historywindow.cpp#s/std::max\(start, from\)/start/#a position held from before the window starts at the window's start
 history-order#app/historywindow.cpp#s/m_entries\.at\(m_entries\.size\(\) - 1 - index\.row\(\)\)/m_entries.at(index.row())/#the history lists the newest first
 history-filter#app/historywindow.cpp#s/"\^\(\?:%1\)\?\$"/"^(?:%1)\$"/#a row's filter keeps the events of no row
 history-follow#app/historywindow.cpp#s/        model->add\(entry\);\n//#an entry journalled after opening comes in at the top
 history-waiting#app/historywindow.cpp#s/    entries \+= journal\.waitingEntries\(\);\n//#entries still waiting to be written are shown
 history-keys#app/historywindow.cpp#s/Qt::Key_Right \? 1/Qt::Key_Right ? -1/#Right steps to the next change in time, Left to the one before
+history-future#app/historywindow.cpp#s/ && signal <= entry\.utc \? signal/ ? signal/#a signal time after the change was noted places it when it was noted
 phone-schedule#alerts/phonealerts.cpp#s/kDelays\[\] = \{30, 120, 600\};/kDelays[] = {30, 120, 300};/#a failed phone alert is tried again after 30 s, 2 min and 10 min
 phone-retry-after#alerts/phonealerts.cpp#s/reply\.headers\.value\("Retry-After"\)/reply.headers.value("X-Retry")/#a 429 waits as long as Retry-After says
 phone-4xx#alerts/phonealerts.cpp#s/reply\.status < 500\)\n\s*return std::nullopt;/reply.status < 400)\n        return std::nullopt;/#a phone alert refused with a 4xx is given up at once

@@ -65,6 +65,9 @@ void TestHistory::spans_data()
     QTest::newRow("at the signal's time")
         << QList{entry(100, "silent"), entry(10, "change", kDaily, "Long", "Flat", "2026-03-29")}
         << "Flat 100-48 #1,Long 48-0 #1";
+    QTest::newRow("signal after it was noted")
+        << QList{entry(100, "silent"), entry(10, "change", kDaily, "Long", "Flat", "2026-03-31")}
+        << "Flat 100-10 #1,Long 10-0 #1";
     QTest::newRow("signal date unreadable")
         << QList{entry(100, "silent"), entry(10, "change", kDaily, "Long", "Flat", "29/03/2026")}
         << "Flat 100-10 #1,Long 10-0 #1";

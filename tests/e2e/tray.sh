@@ -469,6 +469,11 @@ if [ "$kind" = wine ]; then
   change_positions
   xdotool mousemove --window "$win" 436 168 click 1
   wait_for 10 exported || fail "Manual Update did not bring the change"
+  # The change in the journal, and the History window that shows it.
+  grep -qE "^[-0-9T:]+Z,[-0-9 :]+,change,(Hourly|Daily)" Kelvo-History.csv || fail "no change in the journal: $(cat Kelvo-History.csv)"
+  xdotool mousemove --window "$win" 120 16 click 1
+  history=$(timeout 10 xdotool search --sync --onlyvisible --name "Kelvo-Rozevid - History" | head -1) || fail "no History window"
+  import -window "$history" "$artifacts/history-wine.png" && xdotool windowmove --sync "$history" 0 600
   # The alarm, on at the change: the sound installed beside the program, played asynchronously.
   wait_for 5 grep -qF 'SoundName=L"C:\\Program Files\\Kelvo-Rozevid\\Alarm.wav"' "$work/run/client.log" &&
     grep -q "PlaySound.*fdwSound=00020003" "$work/run/client.log" || fail "no alarm sound"
