@@ -16,11 +16,6 @@ QString serviceName(Service service)
     return service == Service::Ntfy ? QStringLiteral("ntfy") : QStringLiteral("Telegram");
 }
 
-QString cell(const service::SignalRow& row, int index)
-{
-    return index < row.cells.size() ? row.cells.at(index) : QString();
-}
-
 // A chat ID: a user's, or a group's with its minus sign.
 bool isChatId(const QString& text)
 {
@@ -102,18 +97,22 @@ TargetsCheck checkTargets(const AlertTargets& targets)
     return check;
 }
 
+QString changeLine(const service::JournalEntry& change, const QString& when)
+{
+    QString line = change.system + QStringLiteral(": ");
+    if (!change.previousPosition.isEmpty())
+        line += change.previousPosition + QStringLiteral(" -> ");
+    line += change.position;
+    if (!change.entryPrice.isEmpty())
+        line += QStringLiteral(" at ") + change.entryPrice;
+    return line + QStringLiteral(" (%1)").arg(when);
+}
+
 QStringList changeLines(const service::SignalRows& previous, const service::SignalRows& current)
 {
     QStringList lines;
-    for (qsizetype i = 0; i < current.size(); ++i) {
-        const service::SignalRow& now = current.at(i);
-        const QString before = i < previous.size() ? cell(previous.at(i), 0) : QString();
-        if (cell(now, 0) == before)
-            continue;
-        lines.append(QStringLiteral("%1: %2 -> %3 at %4 (%5 %6)")
-                         .arg(now.title, before.isEmpty() ? QStringLiteral("?") : before,
-                              cell(now, 0), cell(now, 3), cell(now, 1), cell(now, 2)));
-    }
+    for (const service::JournalEntry& change : service::changeEntries(previous, current))
+        lines.append(changeLine(change, change.signalDate + QLatin1Char(' ') + change.signalTime));
     return lines;
 }
 
@@ -259,18 +258,24 @@ void PhoneAlerts::setTargets(const AlertTargets& targets)
     keep(Service::Telegram, targets.telegramOn());
 }
 
-void PhoneAlerts::send(Message message)
+Message PhoneAlerts::titled(Message message) const
 {
     message.title = m_prefix + QStringLiteral(": ") + message.title;
+    return message;
+}
+
+void PhoneAlerts::send(const Message& message)
+{
     for (const auto& channel : m_channels) {
         if (int(channel->waiting.size()) >= kMaxWaiting) {
-            emit dropped(serviceName(channel->service), channel->waiting.front().text,
-                         QStringLiteral("more than %1 messages waiting").arg(kMaxWaiting));
             // The oldest goes, unless it is the one under way.
-            channel->waiting.erase(channel->waiting.begin() +
-                                   (channel->transfer->stillExecuting() ? 1 : 0));
+            const auto oldest =
+                channel->waiting.begin() + (channel->transfer->stillExecuting() ? 1 : 0);
+            emit dropped(serviceName(channel->service), oldest->text,
+                         QStringLiteral("more than %1 messages waiting").arg(kMaxWaiting));
+            channel->waiting.erase(oldest);
         }
-        channel->waiting.push_back(message);
+        channel->waiting.push_back(titled(message));
         pump(*channel);
     }
 }
@@ -278,8 +283,7 @@ void PhoneAlerts::send(Message message)
 void PhoneAlerts::sendTest(const AlertTargets& targets)
 {
     m_tests.clear();
-    Message message = testMessage();
-    message.title = m_prefix + QStringLiteral(": ") + message.title;
+    const Message message = titled(testMessage());
     for (const auto& [service, on] :
          {std::pair{Service::Ntfy, targets.ntfyOn()}, {Service::Telegram, targets.telegramOn()}}) {
         if (!on)

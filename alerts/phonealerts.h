@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/httptransfer.h"
-#include "service/signalgrid.h"
+#include "service/journal.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -59,8 +59,12 @@ struct Message {
     QString tags; // ntfy's tags: emoji short codes
 };
 
-// A line per system row whose position changed, as
-// "Daily System: Long -> Short at 1.0801 (2026-12-07 17:00)".
+// A change of a system row in a line, as
+// "Daily System: Long -> Short at 1.0801 (2026-12-07 17:00)", without the
+// previous position or the price where they are not known. when: the
+// signal's date and time.
+QString changeLine(const service::JournalEntry& change, const QString& when);
+// A line per system row whose position changed.
 QStringList changeLines(const service::SignalRows& previous, const service::SignalRows& current);
 Message changeMessage(const QStringList& lines);
 Message silenceMessage(const QDateTime& since);
@@ -103,7 +107,7 @@ public:
     QString titlePrefix() const { return m_prefix; }
 
     // The message goes to each service set, behind those that wait.
-    void send(Message message);
+    void send(const Message& message);
     // A message to the targets given, at once and once, for the dialog.
     void sendTest(const AlertTargets& targets);
     // Sends what waits and whose time has come.
@@ -121,6 +125,8 @@ signals:
 
 private:
     struct Channel;
+    // The message with the program's (and folder's) name before its title.
+    Message titled(Message message) const;
     void pump(Channel& channel);
     void finished(Channel& channel, const HttpReply& reply);
     HttpRequest request(const Channel& channel, const AlertTargets& targets,

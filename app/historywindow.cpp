@@ -1,5 +1,6 @@
 #include "app/historywindow.h"
 
+#include "alerts/phonealerts.h"
 #include "platform/clock.h"
 
 #include <QAbstractTableModel>
@@ -38,14 +39,8 @@ QDateTime changeTime(const JournalEntry& entry)
 
 QString changeText(const JournalEntry& entry)
 {
-    QString text = entry.system + QStringLiteral(": ");
-    if (!entry.previousPosition.isEmpty())
-        text += entry.previousPosition + QStringLiteral(" -> ");
-    text += entry.position;
-    if (!entry.entryPrice.isEmpty())
-        text += QStringLiteral(" at ") + entry.entryPrice;
-    return text + QStringLiteral(" (%1)").arg(
-                      changeTime(entry).toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+    return alerts::changeLine(
+        entry, changeTime(entry).toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
 }
 
 QList<PositionSpan> positionSpans(const QList<JournalEntry>& entries, const QString& row,

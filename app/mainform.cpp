@@ -171,6 +171,28 @@ template <class T> void bind(const QWidget* form, T*& control, const char* name)
     control = form->findChild<T*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
     Q_ASSERT(control);
 }
+
+// A note that shows while something is wrong, with why as its tip.
+void showWhy(QLabel* note, const QString& why)
+{
+    note->setToolTip(why);
+    note->setAccessibleDescription(why);
+    note->setVisible(!why.isEmpty());
+}
+
+// A window of the program's own: made at its first opening, and brought to
+// the front at every one.
+void bringUp(QPointer<QWidget>& window, const std::function<QWidget*()>& make)
+{
+    if (!window) {
+        window = make();
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setWindowFlag(Qt::Window);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
 } // namespace
 
 void MainForm::createControls()
@@ -566,45 +588,27 @@ void MainForm::showSilence(const std::optional<QDateTime>& since)
 
 void MainForm::showExportFailure(const QString& reason)
 {
-    LabExportError->setToolTip(reason);
-    LabExportError->setAccessibleDescription(reason);
-    LabExportError->setVisible(!reason.isEmpty());
+    showWhy(LabExportError, reason);
 }
 
 void MainForm::showAlertFailure(const QString& why)
 {
-    LabAlertError->setToolTip(why);
-    LabAlertError->setAccessibleDescription(why);
-    LabAlertError->setVisible(!why.isEmpty());
+    showWhy(LabAlertError, why);
 }
 
 void MainForm::openPhoneAlerts()
 {
-    if (!m_phoneAlertsDialog) {
-        auto* dialog = new PhoneAlertsDialog(m_session, this);
-        dialog->setAttribute(Qt::WA_DeleteOnClose);
-        dialog->setWindowFlag(Qt::Window);
-        m_phoneAlertsDialog = dialog;
-    }
-    m_phoneAlertsDialog->show();
-    m_phoneAlertsDialog->raise();
-    m_phoneAlertsDialog->activateWindow();
+    bringUp(m_phoneAlertsDialog, [this] { return new PhoneAlertsDialog(m_session, this); });
 }
 
 void MainForm::openHistory()
 {
-    if (!m_historyWindow) {
+    bringUp(m_historyWindow, [this] {
         QStringList rows;
         for (const service::SignalRow& row : m_session.rows())
             rows.append(row.title);
-        auto* window = new HistoryWindow(m_session.journal(), rows, m_platform.core.clock, this);
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        window->setWindowFlag(Qt::Window);
-        m_historyWindow = window;
-    }
-    m_historyWindow->show();
-    m_historyWindow->raise();
-    m_historyWindow->activateWindow();
+        return new HistoryWindow(m_session.journal(), rows, m_platform.core.clock, this);
+    });
 }
 
 void MainForm::showAutoStart(bool on)

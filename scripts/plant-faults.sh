@@ -55,7 +55,7 @@ body-cap#platform/httptransfer.h#s/qint64 maxBodyBytes = 64 \* 1024;/qint64 maxB
 portal-login#service/protocol.cpp#s/if \(cleanSignalReply\(reply\)\)\n/if (!reply.isEmpty())\n/#a login answered with a page of markup is not accepted
 unreachable#service/protocol.cpp#s/if \(transferFailed\)\n\s*return LoginOutcome::Unreachable;\n//#a login whose transfer failed says the service was not reached
 export-bytes#service/exportfile.cpp#s/return encodeAsReceived\(line, encoding\);/return line.toUtf8();/#export fields are written in the bytes received
-export-shown#app/mainform.cpp#s/LabExportError->setVisible\(!reason\.isEmpty\(\)\);/LabExportError->setVisible(false);/#a failed export shows in the window
+export-shown#app/mainform.cpp#s/showWhy\(LabExportError, reason\);/showWhy(LabExportError, {});/#a failed export shows in the window
 in-place#platform/linux/filesave.cpp#s/if \(const int error = ::posix_fallocate\(file\.get\(\), 0, bytes\.size\(\)\)\)/if (const int error = 0)/#an in-place rewrite claims its room before touching the file
 zone-kept#app/mainform.cpp#s/ListBoxGMT->setSelectionModel\(new KeepOneSelected\(ListBoxGMT->model\(\), ListBoxGMT\)\);//#a chosen time zone cannot be unselected
 installed-alarm#alerts/alarm.cpp#s/return FileExists\(installed\) \? installed : QString\(\);/return QString();/#without a sound of its own the start folder gets the installed one
@@ -193,9 +193,9 @@ phone-chat-number#alerts/phonealerts.cpp#s/targets\.telegramChat\.toLongLong\(\)
 phone-first#service/reporting.cpp#s/if \(first\)\n(\s*)return;/if (false)\n$1return;/#the first reply of a start is told to no phone
 phone-silence#service/reporting.cpp#s/(silenceMessage\(since\);\n.*?\n)\s*m_phone\.send\(message\);/$1/s#the service going silent is told to the phone
 journal-quote#service/journal.cpp#s/if \(field\.contains\(QLatin1Char\(','\)\) \|\|/if (/#a journal field with a comma is quoted
-journal-formula#service/journal.cpp#s/formulaStarts\.contains\(field\.at\(0\)\) && !isNumber\(field\)/false/#a journal field that begins as a formula is made text
+journal-formula#service/journal.cpp#s/formulaStarts\(\)\.contains\(field\.at\(0\)\) && !isNumber\(field\)/false/#a journal field that begins as a formula is made text
 journal-number#service/journal.cpp#s/&& !isNumber\(field\)\)/)/#numbers in the journal are left as they are
-journal-kept#service/journal.cpp#s/(emit writeFailed\(QStringLiteral\("%1: %2"\)[^\n]*\n)(\s*)return false;/$1$2m_waiting.clear();\n$2return false;/#journal lines that cannot be written wait in memory
+journal-kept#service/journal.cpp#s/(qWarning\(\)\.noquote\(\) << "could not write"[^\n]*\n)(\s*)return false;/$1$2m_waiting.clear();\n$2return false;/#journal lines that cannot be written wait in memory
 journal-minute#service/journal.cpp#s/m_lastTry\.secsTo\(now\) >= 60/m_lastTry.secsTo(now) >= 600/#waiting journal lines are written within a minute
 journal-rotate#service/journal.cpp#s/size \+ lines\.size\(\) > kJournalRotateBytes/size > kJournalRotateBytes/#the journal is moved aside before it passes 10 MB
 journal-append#platform/qt/filesave.cpp#s/QIODevice::WriteOnly \| QIODevice::Append/QIODevice::WriteOnly/#the journal is appended to, never rewritten

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtDebug>
 
 namespace kelvo::service {
 namespace {
@@ -19,35 +20,33 @@ bool isNumber(const QString& text)
     return number;
 }
 
-// The fields of one CSV line, quotes undone; nullopt where a quote is left open.
-std::optional<QStringList> splitCsvLine(const QString& line)
+// What a spreadsheet reads as the start of a formula.
+const QString& formulaStarts()
 {
-    QStringList fields{QString()};
-    bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar c = line.at(i);
-        if (quoted && c == QLatin1Char('"') && i + 1 < line.size() &&
-            line.at(i + 1) == QLatin1Char('"'))
-            fields.last() += line.at(++i);
-        else if (c == QLatin1Char('"'))
-            quoted = !quoted;
-        else if (c == QLatin1Char(',') && !quoted)
-            fields.append(QString());
-        else
-            fields.last() += c;
-    }
-    if (quoted)
-        return std::nullopt;
-    return fields;
+    static const QString starts = QStringLiteral("=+-@\t\r");
+    return starts;
 }
 
 // A field as it was before csvField() led it with '.
 QString unguarded(const QString& field)
 {
-    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
-    if (field.size() > 1 && field.at(0) == QLatin1Char('\'') && formulaStarts.contains(field.at(1)))
+    if (field.size() > 1 && field.at(0) == QLatin1Char('\'') &&
+        formulaStarts().contains(field.at(1)))
         return field.mid(1);
     return field;
+}
+
+// The entry of a line's fields; none where they are not one.
+std::optional<JournalEntry> entryOf(const QStringList& fields)
+{
+    const QDateTime utc = QDateTime::fromString(fields.value(0), Qt::ISODate);
+    if (fields.size() != 10 || !utc.isValid())
+        return std::nullopt;
+    QStringList f;
+    for (const QString& field : fields)
+        f.append(unguarded(field));
+    return JournalEntry{utc.toUTC(), f.at(2), f.at(3), f.at(4), f.at(5),
+                        f.at(6),     f.at(7), f.at(8), f.at(9)};
 }
 
 } // namespace
@@ -62,8 +61,7 @@ QByteArray journalHeader()
 QString csvField(const QString& text)
 {
     QString field = text;
-    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
-    if (!field.isEmpty() && formulaStarts.contains(field.at(0)) && !isNumber(field))
+    if (!field.isEmpty() && formulaStarts().contains(field.at(0)) && !isNumber(field))
         field.prepend(QLatin1Char('\''));
     if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) ||
         field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r')))
@@ -96,33 +94,49 @@ QList<JournalEntry> parseJournal(const QByteArray& bytes)
 {
     QList<JournalEntry> entries;
     const QString text = QString::fromUtf8(bytes);
-    QString line;
-    // A quoted field may hold a line break: a line ends at CR LF outside quotes.
+    const auto next = [&](qsizetype i) { return i + 1 < text.size() ? text.at(i + 1) : QChar(); };
+    QStringList fields{QString()};
     bool quoted = false;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (c == QLatin1Char('"'))
+        if (quoted && c == QLatin1Char('"') && next(i) == QLatin1Char('"')) {
+            fields.last() += text.at(++i);
+        } else if (c == QLatin1Char('"')) {
             quoted = !quoted;
-        if (!quoted && c == QLatin1Char('\r') && i + 1 < text.size() &&
-            text.at(i + 1) == QLatin1Char('\n')) {
+        } else if (!quoted && c == QLatin1Char(',')) {
+            fields.append(QString());
+        } else if (!quoted && c == QLatin1Char('\r') && next(i) == QLatin1Char('\n')) {
+            // A line ends at CR LF outside quotes; one that is no entry
+            // (the header, a line cut short) is passed over.
             ++i;
-            const auto fields = splitCsvLine(line);
-            line.clear();
-            if (!fields || fields->size() != 10)
-                continue;
-            const QDateTime utc = QDateTime::fromString(fields->at(0), Qt::ISODate);
-            if (!utc.isValid())
-                continue;
-            QStringList f;
-            for (const QString& field : *fields)
-                f.append(unguarded(field));
-            entries.append({utc.toUTC(), f.at(2), f.at(3), f.at(4), f.at(5), f.at(6), f.at(7),
-                            f.at(8), f.at(9)});
-            continue;
+            if (const auto entry = entryOf(fields))
+                entries.append(*entry);
+            fields = QStringList{QString()};
+        } else {
+            fields.last() += c;
         }
-        line += c;
     }
     return entries;
+}
+
+QList<JournalEntry> changeEntries(const SignalRows& previous, const SignalRows& current)
+{
+    QList<JournalEntry> changes;
+    for (qsizetype i = 0; i < current.size(); ++i) {
+        const SignalRow& row = current.at(i);
+        const QString before = i < previous.size() ? previous.at(i).cells.value(0) : QString();
+        if (row.cells.value(0) != before)
+            changes.append({{},
+                            QStringLiteral("change"),
+                            row.title,
+                            row.cells.value(0),
+                            row.cells.value(1),
+                            row.cells.value(2),
+                            row.cells.value(3),
+                            before,
+                            {}});
+    }
+    return changes;
 }
 
 Journal::Journal(std::shared_ptr<Clock> clock, QObject* parent)
@@ -142,10 +156,8 @@ QString Journal::path() const
 
 void Journal::add(JournalEntry entry)
 {
-    const QDateTime local = m_clock->now();
-    entry.utc = local.toUTC();
-    m_waiting.append(journalLine(entry, local));
-    m_waitingEntries.append(entry);
+    entry.utc = m_clock->now().toUTC();
+    m_waiting.append(entry);
     write();
     emit added(entry);
 }
@@ -159,7 +171,9 @@ void Journal::flush(const QDateTime& now)
 bool Journal::write()
 {
     m_lastTry = m_clock->now();
-    const QByteArray lines = m_waiting.join();
+    QByteArray lines;
+    for (const JournalEntry& entry : std::as_const(m_waiting))
+        lines += journalLine(entry, entry.utc.toLocalTime());
     const QString file = path();
     const qint64 size = QFileInfo(file).size();
     if (size > 0 && size + lines.size() > kJournalRotateBytes) {
@@ -171,11 +185,10 @@ bool Journal::write()
     }
     const bool fresh = !FileExists(file) || QFileInfo(file).size() == 0;
     if (const auto why = appendToFile(file, fresh ? journalHeader() + lines : lines)) {
-        emit writeFailed(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file), *why));
+        qWarning().noquote() << "could not write" << QDir::toNativeSeparators(file) << *why;
         return false;
     }
     m_waiting.clear();
-    m_waitingEntries.clear();
     return true;
 }
 

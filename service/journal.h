@@ -1,5 +1,7 @@
 #pragma once
 
+#include "service/signalgrid.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QObject>
@@ -45,6 +47,9 @@ QString csvField(const QString& text);
 // The entries of a journal's bytes, oldest first; lines that are not an
 // entry (the header, a line cut short) are passed over.
 QList<JournalEntry> parseJournal(const QByteArray& bytes);
+// A change entry for each row whose position differs from the same row's
+// before (not yet stamped with a time).
+QList<JournalEntry> changeEntries(const SignalRows& previous, const SignalRows& current);
 
 // The journal of the start folder: each entry appended at once (open,
 // append, close), never rewritten. Lines that cannot be written (a file held
@@ -64,20 +69,17 @@ public:
     void flush(const QDateTime& now);
     int waitingLines() const { return int(m_waiting.size()); }
     // The entries in memory that the file does not hold yet.
-    const QList<JournalEntry>& waitingEntries() const { return m_waitingEntries; }
+    const QList<JournalEntry>& waitingEntries() const { return m_waiting; }
 
 signals:
     void added(const kelvo::service::JournalEntry& entry);
-    // The lines could not be written; they wait. Why, in a line.
-    void writeFailed(const QString& why);
 
 private:
     bool write();
 
     std::shared_ptr<Clock> m_clock;
     QString m_folder;
-    QList<QByteArray> m_waiting;
-    QList<JournalEntry> m_waitingEntries;
+    QList<JournalEntry> m_waiting;
     QDateTime m_lastTry;
 };
 

@@ -12,9 +12,16 @@
 namespace kelvo::service {
 namespace {
 
+// Where the start folders with phone alerts are listed (no secret).
+QString alertFolderListPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Kelvo-Rozevid/phone-alerts.ini");
+}
+
 QStringList listedAlertFolders()
 {
-    return QSettings(Session::alertFolderListPath(), QSettings::IniFormat)
+    return QSettings(alertFolderListPath(), QSettings::IniFormat)
         .value(QStringLiteral("folders"))
         .toStringList();
 }
@@ -30,12 +37,6 @@ JournalEntry entry(const QString& event, const QString& detail)
 
 } // namespace
 
-QString Session::alertFolderListPath()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Kelvo-Rozevid/phone-alerts.ini");
-}
-
 void Session::connectReporting()
 {
     connect(this, &Session::positionsChanged, this,
@@ -44,21 +45,8 @@ void Session::connectReporting()
                 // tells nothing twice.
                 if (first)
                     return;
-                for (qsizetype i = 0; i < current.size(); ++i) {
-                    const SignalRow& row = current.at(i);
-                    const QString before =
-                        i < previous.size() ? previous.at(i).cells.value(0) : QString();
-                    if (row.cells.value(0) != before)
-                        m_journal.add({{},
-                                       QStringLiteral("change"),
-                                       row.title,
-                                       row.cells.value(0),
-                                       row.cells.value(1),
-                                       row.cells.value(2),
-                                       row.cells.value(3),
-                                       before,
-                                       {}});
-                }
+                for (const JournalEntry& change : changeEntries(previous, current))
+                    m_journal.add(change);
                 const QStringList lines = alerts::changeLines(previous, current);
                 if (!lines.isEmpty())
                     m_phone.send(alerts::changeMessage(lines));
@@ -93,7 +81,7 @@ void Session::connectReporting()
 void Session::readPhoneAlerts()
 {
     const QStringList listed = listedAlertFolders();
-    m_phone.setTitlePrefix(alerts::titlePrefix(QDir(m_startFolder).dirName(), listed.size() > 1));
+    setAlertFolders(listed);
     // Only a folder listed has alerts: the others never wake the store.
     if (!listed.contains(m_startFolder))
         return;
@@ -107,7 +95,6 @@ void Session::readPhoneAlerts()
             self->m_phoneReadable = status != PasswordStore::Status::Failed;
             if (targets)
                 self->m_phone.setTargets(*targets);
-            emit self->phoneAlertsRead(self->m_phoneReadable);
         });
 }
 
@@ -138,13 +125,18 @@ void Session::keepPhoneAlerts(const alerts::AlertTargets& targets)
 
 void Session::setAlertFolderListed(bool listed)
 {
-    QSettings list(alertFolderListPath(), QSettings::IniFormat);
-    QStringList folders = list.value(QStringLiteral("folders")).toStringList();
+    QStringList folders = listedAlertFolders();
     folders.removeAll(m_startFolder);
     if (listed)
         folders.append(m_startFolder);
-    list.setValue(QStringLiteral("folders"), folders);
-    m_phone.setTitlePrefix(alerts::titlePrefix(QDir(m_startFolder).dirName(), folders.size() > 1));
+    QSettings(alertFolderListPath(), QSettings::IniFormat)
+        .setValue(QStringLiteral("folders"), folders);
+    setAlertFolders(folders);
+}
+
+void Session::setAlertFolders(const QStringList& listed)
+{
+    m_phone.setTitlePrefix(alerts::titlePrefix(QDir(m_startFolder).dirName(), listed.size() > 1));
 }
 
 } // namespace kelvo::service

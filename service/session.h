@@ -70,8 +70,6 @@ public:
     // Keeps the alerts in the password store and sends to them from then
     // on; all four empty: forgets them.
     void keepPhoneAlerts(const alerts::AlertTargets& targets);
-    // Where the start folders with phone alerts are listed (no secret).
-    static QString alertFolderListPath();
 
     bool isLoggedIn() const { return !m_password.isEmpty(); }
     const SignalRows& rows() const { return m_rows; }
@@ -130,9 +128,6 @@ signals:
     // An export file could not be written: each failed file and why.
     void exportFailed(const QString& reason);
 
-    // The start folder's phone alerts were read from the password store, or
-    // could not be.
-    void phoneAlertsRead(bool readable);
     // What keeping the phone alerts did: kept or not, in a line.
     void phoneAlertsKept(bool kept, const QString& text);
 
@@ -169,6 +164,8 @@ private:
     void connectReporting();
     void readPhoneAlerts();
     void setAlertFolderListed(bool listed);
+    // The messages' titles name the folder where more than one is listed.
+    void setAlertFolders(const QStringList& listed);
 
     CorePlatform m_platform;
     QUrl m_serviceUrl;

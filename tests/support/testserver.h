@@ -40,7 +40,7 @@ class TestServer {
 public:
     ~TestServer() { stop(); }
 
-    // What the server last received.
+    // A request as the server received it.
     struct Request {
         QByteArray method, target, body;
         httplib::Headers headers;
@@ -67,10 +67,9 @@ public:
             std::unique_lock lock(m_mutex);
             const Answer answer = isTime ? m_time : m_signals;
             ++(isTime ? m_timeRequests : m_signalRequests);
-            m_last = {QByteArray::fromStdString(request.method),
-                      QByteArray::fromStdString(request.target),
-                      QByteArray::fromStdString(request.body), request.headers};
-            m_requests.append(m_last);
+            m_requests.append({QByteArray::fromStdString(request.method),
+                               QByteArray::fromStdString(request.target),
+                               QByteArray::fromStdString(request.body), request.headers});
             lock.unlock();
             if (!answer.location.isEmpty())
                 response.set_header("Location", answer.location.toStdString());
@@ -129,7 +128,10 @@ public:
     }
     int timeRequests() const { return std::lock_guard(m_mutex), m_timeRequests; }
     int signalRequests() const { return std::lock_guard(m_mutex), m_signalRequests; }
-    Request last() const { return std::lock_guard(m_mutex), m_last; }
+    Request last() const
+    {
+        return std::lock_guard(m_mutex), m_requests.value(m_requests.size() - 1);
+    }
     QList<Request> requests() const { return std::lock_guard(m_mutex), m_requests; }
 
 private:
@@ -165,7 +167,6 @@ private:
     std::thread m_thread;
     quint16 m_port = 0;
     bool m_tls = false;
-    Request m_last;
     QList<Request> m_requests;
     mutable std::mutex m_mutex;
     Answer m_time;
